@@ -1,0 +1,19 @@
+# Third-party libraries: Debian packages, and Squirrel built from Debian's
+# source package that tools/bootstrap.sh unpacks into .deps/.
+find_package(SDL2 REQUIRED)
+set(OpenGL_GL_PREFERENCE GLVND)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL EGL)
+find_package(Threads REQUIRED)
+
+set(SQ_ROOT ${CMAKE_SOURCE_DIR}/.deps/squirrel3/src)
+if(NOT EXISTS ${SQ_ROOT}/squirrel/sqvm.cpp)
+  message(FATAL_ERROR "Squirrel sources missing: run tools/bootstrap.sh first")
+endif()
+file(GLOB _sq_core ${SQ_ROOT}/squirrel/*.cpp)
+file(GLOB _sq_std ${SQ_ROOT}/sqstdlib/*.cpp)
+add_library(squirrel STATIC ${_sq_core} ${_sq_std})
+# 64-bit integers and pointer-sized keys; every includer must agree.
+target_compile_definitions(squirrel PUBLIC _SQ64)
+target_include_directories(squirrel SYSTEM PUBLIC ${SQ_ROOT}/include)
+target_include_directories(squirrel SYSTEM INTERFACE ${SQ_ROOT}/squirrel)
+target_compile_options(squirrel PRIVATE -w -fno-exceptions -fno-rtti -fno-strict-aliasing)
