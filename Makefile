@@ -35,7 +35,7 @@ test-asan: bootstrap
 bench: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DQM_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done; true
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

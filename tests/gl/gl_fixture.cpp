@@ -1,0 +1,62 @@
+#include "gl/gl_fixture.h"
+
+#include "engine/app.h"
+#include "engine/gl.h"
+
+SDL_Window* GlDeviceTest::window = nullptr;
+
+void GlDeviceTest::SetUpTestSuite()
+{
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  window = SDL_CreateWindow("test", 0, 0, WIDTH, HEIGHT, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  isFullscreen = false;
+  ASSERT_TRUE(init_d3d(window, WIDTH, HEIGHT));
+}
+
+void GlDeviceTest::TearDownTestSuite()
+{
+  close_d3d();
+  if (window) SDL_DestroyWindow(window);
+  window = nullptr;
+  SDL_Quit();
+}
+
+void GlDeviceTest::SetUp()
+{
+  ASSERT_NE(d3d, nullptr);
+  if (d3d_wd != WIDTH || d3d_ht != HEIGHT) resize_d3d(WIDTH, HEIGHT, false, true);
+  set_back_buffer_target();
+  set_color_write_mask(15);
+  set_stencil_test(0, 0, 8);
+  set_stencil_replace_bits(0);
+}
+
+uint32_t GlDeviceTest::back_buffer_pixel(int x, int y)
+{
+  int w = 0, h = 0, pitch = 0;
+  const uint8_t* p = capture_front_buffer(&w, &h, &pitch);
+  EXPECT_NE(p, nullptr);
+  if (!p) return 0;
+  uint32_t v;
+  memcpy(&v, p + y * pitch + x * 4, 4);
+  release_front_buffer_capture();
+  return v;
+}
+
+uint32_t GlDeviceTest::texture_pixel(Texture tex, int x, int y)
+{
+  int pitch = 0;
+  const uint8_t* p = (const uint8_t*)read_render_texture(tex, &pitch);
+  EXPECT_NE(p, nullptr);
+  if (!p) return 0;
+  uint32_t v;
+  memcpy(&v, p + y * pitch + x * 4, 4);
+  end_read_render_texture(tex);
+  return v;
+}

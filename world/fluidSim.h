@@ -1,0 +1,17 @@
+// The water and lava simulation (HeightmapData::simWater) and the cell rules
+// by which fluid turns into land (raise_cell_with_ash, add_cell_lava,
+// add_cell_water), declared in heightmapData.h. This header adds only the
+// step's timer. The step's arithmetic is written in a fixed float order, so a
+// world evolves bit-identically on every correct build. Main thread only.
+#pragma once
+
+#include "engine/updateStats.h"
+#include "world/heightmapData.h"
+
+namespace HeightmapData
+{
+
+// Times every fluid step for the performance graph ("fluid sim").
+extern UpdateStatsTracker fluidSimTiming;
+
+}  // namespace HeightmapData

@@ -1,0 +1,65 @@
+// Coherent noise for world generation, the fluid simulation and effects.
+//
+// Every function reads the global permutation `noise_perm` (its second half
+// repeats the first, so `noise_perm[a] + b` with a, b in 0..255 never needs a
+// wrap); the cellular noise also reads `noise_random_table`, the feature point
+// of lattice cell hash h being (table[2h], table[2h + 1]). Both tables start
+// with fixed contents and change only through reseed_noise(), which draws from
+// game_rnd_seed. The functions keep no state and never allocate.
+// Exported to the gameobj plug-in by name. Main thread only: reseed_noise()
+// must not run while anyone is between reads of the tables.
+#pragma once
+
+#include <cstdint>
+#include <xmmintrin.h>
+
+#include "engine/vec4f.h"  // Point2
+
+struct FloatRamp;
+
+extern uint8_t noise_perm[512];
+extern float noise_random_table[512];
+
+// The lattice index of v: round-to-nearest of (v - 0.49999988). Equals floor(v)
+// except within about 1.2e-7 below an integer, where it gives that integer (the
+// fraction v - index is then a tiny negative number). Shared by the noise, the
+// generators, the fluid simulation and the script natives so that they all
+// land on the same cells.
+inline int fast_floor(float v)
+{
+  return _mm_cvtss_si32(_mm_set_ss(v - 0.49999988f));
+}
+
+// Rebuilds both tables from game_rnd_seed: 4 x 256 swaps, then 512 floats
+// (1,536 draws).
+void reseed_noise();
+
+// 1-D simplex noise, about -1..1; 0 at every integer.
+float noise1(float x);
+
+// Octaves of noise1, the first of weight 1, then persistence, persistence^2...;
+// x goes to 2x + 0.5 for every octave. With a ramp, each octave's value n is
+// replaced by ramp.get((n + 1) * 0.5) before weighting.
+float fractal_noise1(float x, int octaves, const FloatRamp* ramp, float persistence);
+
+// 4-D simplex noise, about -1..1.
+float noise4(float x, float y, float z, float w);
+
+// 2-D noise periodic in x and y with the given period (> 0), about -1..1:
+// the plane wrapped onto a 4-D torus of the same feature size for any period.
+float tiled_noise2(float x, float y, float period);
+
+// Square-lattice gradient noise periodic with `tile` (a power of 2, <= 256).
+// Kept for the plug-in; the game itself does not call it.
+float old_tiled_noise2(float x, float y, int tile);
+
+// Cellular noise on a lattice that repeats every 2^tile_log2 cells. The
+// outputs (each may be null) describe the feature points of the 3 x 3 lattice
+// cells round (x, y), visited row by row (dy outer, dx inner, -1..1): offsets
+// from the input point and ids (cy * 65536 + cx, wrapped lattice cell).
+
+// The four nearest points by squared distance, nearest first; of equally near
+// points the one visited first ranks first. dist receives squared distances.
+void tiled_voronoi_noise2_near4(float x, float y, int tile_log2, float* dist, int* ids, Point2* points);
+// All nine points in visiting order.
+void tiled_voronoi_noise2_all9(float x, float y, int tile_log2, Point2* points, int* ids);
