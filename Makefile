@@ -2,7 +2,11 @@
 BUILD     ?= build
 ASAN      ?= build-asan
 JOBS      ?= $(shell nproc)
-CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+CMAKE_GEN := -G Ninja
+
+# A clean clone elsewhere reuses what an earlier build compiled.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := true
 
 .PHONY: all run test test-asan bench bootstrap configure build clean
 

@@ -16,4 +16,9 @@ add_library(squirrel STATIC ${_sq_core} ${_sq_std})
 target_compile_definitions(squirrel PUBLIC _SQ64)
 target_include_directories(squirrel SYSTEM PUBLIC ${SQ_ROOT}/include)
 target_include_directories(squirrel SYSTEM INTERFACE ${SQ_ROOT}/squirrel)
-target_compile_options(squirrel PRIVATE -w -fno-exceptions -fno-rtti -fno-strict-aliasing)
+# RTTI stays on: the sanitizer build checks the dynamic types of the VM's objects.
+target_compile_options(squirrel PRIVATE -w -fno-exceptions -fno-strict-aliasing)
+# Sanitizer builds also keep Squirrel's own consistency checks.
+if(QM_SANITIZE)
+  target_compile_options(squirrel PRIVATE -UNDEBUG)
+endif()

@@ -8,8 +8,10 @@
 
 #include "engine/config.h"
 #include "engine/d3d_render.h"
+#include "engine/d3d_shaders.h"
 #include "engine/debug.h"
 #include "engine/dirWatch.h"
+#include "engine/dynVBWriter.h"
 #include "engine/gameShellServices.h"
 #include "engine/input.h"
 #include "engine/input_sdl.h"
@@ -25,7 +27,6 @@ static const char* const k_window_title = "Quillmere 0.22";
 void init_font();
 void close_font();
 void free_all_meshes();
-void reload_shaders(bool force);
 void show_splash(const char* text, float progress);
 bool init_gpu_load_monitor();
 void close_gpu_load_monitor();
@@ -396,6 +397,12 @@ void close_all_systems()
   debug("closing...");
   close_game();
   close_font();
+  if (d3d && common_vb_writer.vb) {
+    // A fatal error may strike between begin and flush.
+    if (common_vb_writer.startPtr) unlock_vb(common_vb_writer.vb);
+    common_vb_writer.startPtr = common_vb_writer.ptr = nullptr;
+    common_vb_writer.release();
+  }
   close_gpu_load_monitor();
   free_all_meshes();
   release_all_textures();
@@ -476,6 +483,7 @@ int app_main(int argc, char** argv)
   start_dir_watch();
   init_input(main_window);
   if (!init_d3d(main_window, dev_w, dev_h)) fatal("can't start the renderer (OpenGL 3.3 core is needed)");
+  common_vb_writer.create(COMMON_VB_SIZE);
   if (isFullscreen) SDL_SetWindowGrab(main_window, SDL_TRUE);
 
   init_gpu_load_monitor();

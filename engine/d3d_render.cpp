@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "engine/config.h"
+#include "engine/d3d_shaders.h"
+#include "engine/d3d_vbuf.h"
 #include "engine/debug.h"
 #include "engine/gameShellServices.h"
 #include "engine/gl.h"
@@ -227,6 +229,7 @@ bool init_d3d(SDL_Window* window, int width, int height)
   set_default_samplers();
   set_default_states();
   set_back_buffer_target();
+  init_shader_compiler();
   debug("init d3d ok (%dx%d)", d3d_wd, d3d_ht);
   return true;
 }
@@ -240,6 +243,9 @@ void close_d3d()
   if (!d3d) return;
   release_frame_queries();
   release_all_textures();
+  release_all_buffers();
+  release_vertex_decls();
+  close_shaders();
   release_scene_targets();
   for (GLuint& s : samplers) {
     if (s) glDeleteSamplers(1, &s);
@@ -265,6 +271,7 @@ bool resize_d3d(int width, int height, bool fullscreen, bool force)
   if (!force && width == d3d_wd && height == d3d_ht && fullscreen == isFullscreen) return true;
   debug("=== resizing d3d to %dx%d %s", width, height, fullscreen ? "fullscreen" : "windowed");
 
+  buffers_on_device_lost();
   textures_on_device_lost();
   release_frame_queries();
   release_scene_targets();
@@ -276,6 +283,7 @@ bool resize_d3d(int width, int height, bool fullscreen, bool force)
   d3d_ht = height;
 
   textures_on_device_reset();
+  buffers_on_device_reset();
   if (!create_scene_targets()) {
     debug("failed to recreate scene RT");
     return false;
@@ -584,6 +592,7 @@ bool end_read_render_texture(Texture)
 
 void draw_postfx()
 {
+  prepare_shader_draw();
   if (!postfx_vb) {
     static const float quad[12] = {-1, -1, 0, -1, 1, 0, 1, -1, 0, 1, 1, 0};
     glGenBuffers(1, &postfx_vb);
@@ -616,7 +625,12 @@ void draw_indexed(int prim_type, int base_vertex, int, int, int start_index, int
   if (prim_count < 1) return;
   int count = 0;
   GLenum mode = prim_mode(prim_type, prim_count, &count);
-  glDrawElementsBaseVertex(mode, count, GL_UNSIGNED_SHORT, (const void*)((intptr_t)start_index * 2), base_vertex);
+  int instances = prepare_vertex_inputs();
+  const void* first = (const void*)((intptr_t)start_index * 2);
+  if (instances > 0)
+    glDrawElementsInstancedBaseVertex(mode, count, GL_UNSIGNED_SHORT, first, instances, base_vertex);
+  else
+    glDrawElementsBaseVertex(mode, count, GL_UNSIGNED_SHORT, first, base_vertex);
   GLenum err = glGetError();
   if (err != GL_NO_ERROR) fatal("draw_indexed failed (code 0x%08X)", (unsigned)err);
 }
@@ -626,6 +640,7 @@ void draw_prim(int prim_type, int start_vertex, int prim_count)
   if (prim_count < 1) return;
   int count = 0;
   GLenum mode = prim_mode(prim_type, prim_count, &count);
+  prepare_vertex_inputs();
   glDrawArrays(mode, start_vertex, count);
   GLenum err = glGetError();
   if (err != GL_NO_ERROR) fatal("draw_prim failed (code 0x%08X)", (unsigned)err);

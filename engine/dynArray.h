@@ -168,7 +168,12 @@ public:
     return num++;
   }
   // Appends one value-initialised element and returns it.
-  T& push_default() { return data[insert(num, 1, nullptr)]; }
+  T& push_default()
+  {
+    // insert() may reallocate: read data only after it returns.
+    int at = insert(num, 1, nullptr);
+    return data[at];
+  }
   void pop_back() { erase(num - 1, 1); }
 
   void clear() { erase(0, num); }

@@ -153,6 +153,8 @@ SquirrelError call_error(HSQUIRRELVM vm, const char* fallback);
 const void* closure_prototype(const HSQOBJECT& closure);
 // The object a closure is bound to (bindenv), or null.
 HSQOBJECT closure_environment(const HSQOBJECT& closure);
+// Length in bytes of a string value (0 for other values).
+SQInteger string_length(const HSQOBJECT& str);
 
 }  // namespace sqbind
 

@@ -237,9 +237,19 @@ struct ArgReader<T&, std::enable_if_t<IsBoundClass<T>::value>>
   static T& get(T* h) { return *h; }
 };
 
+// vec4f is __m128, whose vector attributes g++ reports as dropped whenever it
+// is named as a template argument; nothing here depends on them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-attributes"
+template <typename A>
+struct IsVec4f : std::is_same<std::remove_cv_t<std::remove_reference_t<A>>, vec4f>
+{
+};
+#pragma GCC diagnostic pop
+
 // vec4f by value or by reference: read in place from a vec4f instance.
 template <typename A>
-struct ArgReader<A, std::enable_if_t<std::is_same<std::remove_cv_t<std::remove_reference_t<A>>, vec4f>::value>>
+struct ArgReader<A, std::enable_if_t<IsVec4f<A>::value>>
 {
   static constexpr bool consumes = true;
   typedef std::remove_reference_t<A>* Held;
@@ -346,9 +356,11 @@ SQInteger dispatch_function(HSQUIRRELVM vm)
   sq_getuserpointer(vm, -1, &up);
   if (!up) return sq_throwerror(vm, "no function stored for C++ call");
   sq_poptop(vm);
+  SQInteger top = sq_gettop(vm);
   try {
     return FunctionCall<F>::call(vm, reinterpret_cast<F>(up));
   } catch (...) {
+    sq_settop(vm, top);
     return raise_current_exception(vm);
   }
 }
@@ -365,9 +377,11 @@ SQInteger dispatch_method(HSQUIRRELVM vm)
   M m;
   memcpy((void*)&m, ud, sizeof(M));
   sq_poptop(vm);
+  SQInteger top = sq_gettop(vm);
   try {
     return MethodCall<T, M>::call(vm, (T*)self, m);
   } catch (...) {
+    sq_settop(vm, top);
     return raise_current_exception(vm);
   }
 }
@@ -381,14 +395,16 @@ SQInteger dispatch_constructor(HSQUIRRELVM vm)
   sq_getuserpointer(vm, -1, &up);
   if (!up) return sq_throwerror(vm, "no function stored for C++ ctor call");
   sq_poptop(vm);
+  SQInteger top = sq_gettop(vm);
   try {
     FunctionCall<F>::call(vm, reinterpret_cast<F>(up));
   } catch (...) {
+    sq_settop(vm, top);
     return raise_current_exception(vm);
   }
   SQUserPointer ptr = nullptr;
   sq_getinstanceup(vm, 1, &ptr, class_tag<T>());
-  ASSERT_AT("sqbind", 1, ptr);
+  ASSERT(ptr);
   return 0;
 }
 
@@ -440,7 +456,7 @@ void bind_method(HSQUIRRELVM vm, const SqObject& class_obj, M m, const char* nam
 {
   push_class_object(vm, class_obj);
   void* ud = sq_newuserdata(vm, sizeof(M));
-  ASSERT_AT("sqbind", 2, ud);
+  ASSERT(ud);
   memcpy(ud, (const void*)&m, sizeof(M));
   new_native_slot(vm, dispatch_method<T, M>, name);
   sq_poptop(vm);
@@ -452,7 +468,7 @@ template <typename T>
 bool init_native_instance(T* p, HSQUIRRELVM vm)
 {
   static_assert(std::is_trivially_destructible<T>::value, "script-owned objects are plain data");
-  ASSERT_AT("sqbind", 3, p);
+  ASSERT(p);
   return init_instance(p, vm, release_native<T>);
 }
 

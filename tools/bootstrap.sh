@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cache="$root/.deps"
 
 packages=(
-  build-essential cmake ccache pkg-config
+  build-essential cmake ninja-build ccache pkg-config
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri
   libopenal-dev libsndfile1-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev

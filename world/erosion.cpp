@@ -3,7 +3,6 @@
 #include <cinttypes>
 #include <cmath>
 
-#include "engine/color.h"
 #include "engine/debug.h"
 #include "engine/random.h"
 #include "engine/timer.h"
@@ -25,6 +24,10 @@ struct Params
   float Kq, Kw, Kr, Kd, Ki, minSlope, g, depositBlend, reactionTime;
   const ErosionReaction* reactions;
   int num_reactions;
+  bool run_reactions;
+  // With no reactions to run (for a finite time) a colour ends as it starts
+  // whenever the blend weight is 0.
+  bool colour_passes_through_empty_deposit;
 
   void load(const ErosionParams& p)
   {
@@ -39,6 +42,10 @@ struct Params
     reactionTime = p.reactionTime;
     reactions = p.reactions.data;
     num_reactions = p.reactions.num;
+    // Without reactions every rate is 0 and a run changes no colour (it
+    // would add 0 times a finite time to each channel).
+    run_reactions = reactionTime > 0.0f && (num_reactions > 0 || !std::isfinite(reactionTime));
+    colour_passes_through_empty_deposit = !run_reactions && std::isfinite(depositBlend);
   }
 };
 
@@ -50,6 +57,41 @@ inline int floor_int(float v)
 }
 
 inline int cell_at(int x, int z) { return ((z & 255) << 8) | (x & 255); }
+
+// Colour unpacking and packing as color_to_vec4f / vec4f_to_color do it (each
+// byte divided by 255; saturate, times 255, round to nearest, pack), inline:
+// erosion converts a colour for every cell a droplet touches.
+struct ByteToUnit
+{
+  float v[256];
+  constexpr ByteToUnit() : v()
+  {
+    for (int b = 0; b < 256; b++) v[b] = float(b) / 255.0f;
+  }
+};
+constexpr ByteToUnit byte_to_unit;
+
+inline vec4f unpack_color(uint32_t c)
+{
+  const float* t = byte_to_unit.v;
+  return _mm_setr_ps(t[(c >> 16) & 255], t[(c >> 8) & 255], t[c & 255], t[c >> 24]);
+}
+
+inline bool all_finite(vec4f v)
+{
+  vec4f z = _mm_mul_ps(v, _mm_setzero_ps());  // NaN where v is infinite or NaN
+  return _mm_movemask_ps(_mm_cmpord_ps(z, z)) == 15;
+}
+
+inline uint32_t pack_color(vec4f c)
+{
+  __m128i i = _mm_cvtps_epi32(_mm_mul_ps(_mm_min_ps(_mm_max_ps(c, _mm_setzero_ps()), _mm_set1_ps(1.0f)),
+                                         _mm_set1_ps(255.0f)));
+  // Lanes (r, g, b, a) of 0..255 to bytes, then to 0xAARRGGBB.
+  i = _mm_packus_epi16(_mm_packs_epi32(i, i), i);
+  uint32_t rgba = uint32_t(_mm_cvtsi128_si32(i));  // bytes r, g, b, a from the lowest
+  return (rgba & 0xFF000000u) | ((rgba & 0xFFu) << 16) | (rgba & 0xFF00u) | ((rgba >> 16) & 0xFFu);
+}
 
 // x^e for e >= 1 by repeated squaring (bounded work for any exponent).
 inline float int_pow(float x, int32_t e)
@@ -91,8 +133,9 @@ void run_reactions(vec4f& c, const Params& p)
   } while (T > 0.0f && iterations < 10);
 }
 
-// The deposit rule for one cell.
-inline void deposit_cell(int cell, float a, vec4f drop_color, const Params& p)
+// The deposit rule for one cell. Forced inline: most droplet steps deposit,
+// four cells at a time.
+__attribute__((always_inline)) inline void deposit_cell(int cell, float a, vec4f drop_color, const Params& p)
 {
   hmap[cell] += a;
   Surface& s = surface[cell];
@@ -100,11 +143,14 @@ inline void deposit_cell(int cell, float a, vec4f drop_color, const Params& p)
     s.bits = with_surface_type(s.bits, ST_NONE);
     s.topColor = 0;
   }
-  vec4f c = color_to_vec4f(D3dColor(s.color));
+  // Shortcut, same result: a deposit of 0 blends by weight 0, and without
+  // reactions the colour then packs back to the bytes it came from.
+  if (a == 0.0f && p.colour_passes_through_empty_deposit && all_finite(drop_color)) return;
+  vec4f c = unpack_color(s.color);
   float k = 1.0f - expf(-a * p.depositBlend);
   c = c + (drop_color - c) * v_splat(k);
-  if (p.reactionTime > 0.0f) run_reactions(c, p);
-  s.color = vec4f_to_color(c);
+  if (p.run_reactions) run_reactions(c, p);
+  s.color = pack_color(c);
 }
 
 // Deposits a at the four corners of cell (cx, cz), weighted bilinearly by the
@@ -137,7 +183,7 @@ inline void erode_around(float px, float pz, int cx, int cz, float a, float s, v
       // this 0 / 0; it takes the cell's colour as it does for any e > 0.
       float den = e + s;
       float f = den != 0.0f ? s / den : 0.0f;
-      drop_color = drop_color * v_splat(f) + color_to_vec4f(D3dColor(sf.color)) * v_splat(1.0f - f);
+      drop_color = drop_color * v_splat(f) + unpack_color(sf.color) * v_splat(1.0f - f);
     }
 }
 

@@ -8,7 +8,7 @@
 //
 // Every float expression keeps its written form and order (no folding, no
 // reassociation): saved worlds and the look of the game rely on bit-identical
-// results. The four-lane paths do lane by lane what the scalar code does.
+// results, also where four cells are computed in one SSE register.
 #include "world/fluidSim.h"
 
 #include <algorithm>
@@ -52,7 +52,7 @@ static inline void vapour(int cell, float level, float amount)
 
 static inline Water& cell_fluid(int cell) { return water[cell >> HMAP_SIZE_SHIFT][cell & HMAP_MASK]; }
 
-static inline void pour_lava(int cell, float q)
+static inline __attribute__((always_inline)) void pour_lava(int cell, float q)
 {
   Water& c = cell_fluid(cell);
   float a = c.amount;
@@ -75,7 +75,7 @@ static inline void pour_lava(int cell, float q)
   }
 }
 
-static inline void pour_water(int cell, float q)
+static inline __attribute__((always_inline)) void pour_water(int cell, float q)
 {
   Water& c = cell_fluid(cell);
   float a = c.amount;
@@ -123,100 +123,179 @@ struct StepFactors
 
 inline int idx(int x, int z) { return ((z & HMAP_MASK) << HMAP_SIZE_SHIFT) | (x & HMAP_MASK); }
 
-// Bilinear sample of one velocity field (u or w, by member offset) and of the
-// foam at (px, pz): along x first, then along z.
-template <float Water::*V>
-inline void sample_bilinear(const Water* src, float px, float pz, float& vel, float& foam)
-{
-  int x0 = fast_floor(px), z0 = fast_floor(pz);
-  float fx = px - float(x0), fz = pz - float(z0);
-  const Water& c00 = src[idx(x0, z0)];
-  const Water& c10 = src[idx(x0 + 1, z0)];
-  const Water& c01 = src[idx(x0, z0 + 1)];
-  const Water& c11 = src[idx(x0 + 1, z0 + 1)];
-  float v0 = lerp(c00.*V, c10.*V, fx);
-  float v1 = lerp(c01.*V, c11.*V, fx);
-  vel = lerp(v0, v1, fz);
-  float f0 = lerp(c00.foam, c10.foam, fx);
-  float f1 = lerp(c01.foam, c11.foam, fx);
-  foam = lerp(f0, f1, fz);
-}
+// ---- pass 1: new face velocities, foam and a copy of the amount ----
+// Reads only the source grid and writes only the destination, so cells are
+// independent: four neighbouring cells of a row go through together. Each SSE
+// operation used (add, sub, mul, div, min, compares, selects, conversions
+// under the default rounding mode) gives every lane exactly the result of the
+// same scalar expression, so the four-lane form changes no result.
 
-inline float lava_depth(float amount) { return amount < 0.f ? -amount : 0.f; }
+const int PAD = 4;                    // row arrays hold x = -1 at PAD - 1 and x = 256 at PAD + 256
+const int ROW_LEN = HMAP_SIZE + 2 * PAD;
 
-// The new velocity of one face from its carried sample and head term;
-// `head` comes back with the dead zone applied (lava) for the foam.
-inline float face_velocity(const StepFactors& f, float sample, float& head, float amount_a, float amount_b,
-                           unsigned noise)
+// One source row with its land heights, as separate arrays, wrapped by one cell at each end.
+struct SourceRow
 {
-  if (amount_a + amount_b >= 0.f) return sample * f.dampW + head;
-  float d = head;
-  if (d < -f.dz)
-    d = d + f.dz;
-  else if (d > f.dz)
-    d = d - f.dz;
-  else
-    d = 0.f;
-  head = d;
-  float v = sample * f.dampL + d * 0.3f;
-  float g = ((float(noise) / 255.f) * 0.85f + 1.f - 0.85f) * (lava_depth(amount_a) + lava_depth(amount_b));
-  if (g < 0.05f)
-    v = 0.f;
-  else if (g < 0.2f)
-    v = v * (g - 0.05f) * 6.6666665f;
-  return v;
-}
+  alignas(16) float amount[ROW_LEN];
+  alignas(16) float u[ROW_LEN];
+  alignas(16) float w[ROW_LEN];
+  alignas(16) float foam[ROW_LEN];
+  alignas(16) float h[ROW_LEN];
+};
 
-// Stops a face whose upwind side has no fluid above the other side's land.
-inline float block_face(float v, float a_i, float h_i, float a_n, float h_n, float& bonus)
+void load_row(SourceRow& r, const Water* src, int z)
 {
-  float out_i = std::min(a_i, (a_i + h_i) - h_n);
-  float out_n = std::min(a_n, (a_n + h_n) - h_i);
-  if ((v >= 0.f && out_i <= 0.f) || (v < 0.f && out_n <= 0.f)) {
-    bonus += 0.01f;
-    return 0.f;
+  const Water* row = src + ((z & HMAP_MASK) << HMAP_SIZE_SHIFT);
+  const float* hrow = hmap + ((z & HMAP_MASK) << HMAP_SIZE_SHIFT);
+  for (int x = 0; x < HMAP_SIZE; x += 4) {
+    vec4f r0 = v_ld(&row[x].amount), r1 = v_ld(&row[x + 1].amount);
+    vec4f r2 = v_ld(&row[x + 2].amount), r3 = v_ld(&row[x + 3].amount);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    v_st(r.amount + PAD + x, r0);
+    v_st(r.u + PAD + x, r1);
+    v_st(r.w + PAD + x, r2);
+    v_st(r.foam + PAD + x, r3);
+    v_st(r.h + PAD + x, v_ld(hrow + x));
   }
-  return v;
+  for (float* a : {r.amount, r.u, r.w, r.foam, r.h}) {
+    a[PAD - 1] = a[PAD + HMAP_SIZE - 1];
+    a[PAD + HMAP_SIZE] = a[PAD];
+  }
 }
 
-// Pass 1: new face velocities, foam and a copy of the amount for every cell.
-// Reads only the source grid, writes only the destination.
+// Loads the records at four indices and returns their velocity field
+// (FIELD 1: u, 2: w) and their foam as lanes.
+template <int FIELD>
+inline void gather4(const Water* src, const int32_t* idx, vec4f& vel, vec4f& foam)
+{
+  vec4f r0 = v_ld(&src[idx[0]].amount), r1 = v_ld(&src[idx[1]].amount);
+  vec4f r2 = v_ld(&src[idx[2]].amount), r3 = v_ld(&src[idx[3]].amount);
+  vec4f t0 = _mm_unpacklo_ps(r0, r1);  // a0 a1 u0 u1
+  vec4f t1 = _mm_unpackhi_ps(r0, r1);  // w0 w1 f0 f1
+  vec4f t2 = _mm_unpacklo_ps(r2, r3);
+  vec4f t3 = _mm_unpackhi_ps(r2, r3);
+  vel = FIELD == 1 ? _mm_movehl_ps(t2, t0) : _mm_movelh_ps(t1, t3);
+  foam = _mm_movehl_ps(t3, t1);
+}
+
+// Bilinear samples of a velocity field and of the foam at four points.
+template <int FIELD>
+inline void sample_bilinear4(const Water* src, vec4f px, vec4f pz, vec4f& vel, vec4f& foam)
+{
+  const vec4f bias = v_splat(0.49999988f);
+  const vec4i mask = _mm_set1_epi32(HMAP_MASK), one = _mm_set1_epi32(1);
+  vec4i x0 = v_cvt_f2i_round(px - bias), z0 = v_cvt_f2i_round(pz - bias);
+  vec4f fx = px - v_cvt_i2f(x0), fz = pz - v_cvt_i2f(z0);
+  vec4i xa = _mm_and_si128(x0, mask), xb = _mm_and_si128(_mm_add_epi32(x0, one), mask);
+  vec4i za = _mm_slli_epi32(_mm_and_si128(z0, mask), HMAP_SIZE_SHIFT);
+  vec4i zb = _mm_slli_epi32(_mm_and_si128(_mm_add_epi32(z0, one), mask), HMAP_SIZE_SHIFT);
+  alignas(16) int32_t i00[4], i10[4], i01[4], i11[4];
+  _mm_store_si128((vec4i*)i00, _mm_or_si128(za, xa));
+  _mm_store_si128((vec4i*)i10, _mm_or_si128(za, xb));
+  _mm_store_si128((vec4i*)i01, _mm_or_si128(zb, xa));
+  _mm_store_si128((vec4i*)i11, _mm_or_si128(zb, xb));
+  vec4f v00, v10, v01, v11, f00, f10, f01, f11;
+  gather4<FIELD>(src, i00, v00, f00);
+  gather4<FIELD>(src, i10, v10, f10);
+  gather4<FIELD>(src, i01, v01, f01);
+  gather4<FIELD>(src, i11, v11, f11);
+  vec4f v0 = v00 + (v10 - v00) * fx, v1 = v01 + (v11 - v01) * fx;
+  vel = v0 + (v1 - v0) * fz;
+  vec4f g0 = f00 + (f10 - f00) * fx, g1 = f01 + (f11 - f01) * fx;
+  foam = g0 + (g1 - g0) * fz;
+}
+
+inline vec4f lava_depth4(vec4f amount) { return _mm_and_ps(v_cmp_lt(amount, v_zero()), v_neg(amount)); }
+
+// The new velocity of four faces from their carried samples and head terms.
+// Water (amount_a + amount_b >= 0): damped sample plus head. Lava: a dead
+// zone on the head (returned in `head`, for the foam), stronger damping, and
+// a gate so that thin lava stops: g = gate_factor * (sum of lava depths),
+// gate_factor = (n / 255) * 0.85 + 1 - 0.85 from the cell's fixed noise n.
+inline vec4f face_velocity4(const StepFactors& f, vec4f sample, vec4f& head, vec4f amount_a, vec4f amount_b,
+                            vec4f gate_factor)
+{
+  vec4f is_water = v_cmp_ge(amount_a + amount_b, v_zero());
+  vec4f vw = sample * v_splat(f.dampW) + head;
+  if (v_all(is_water)) return vw;
+
+  vec4f d = head;
+  vec4f below = v_cmp_lt(d, v_splat(-f.dz)), above = v_cmp_gt(d, v_splat(f.dz));
+  d = _mm_or_ps(_mm_and_ps(below, d + v_splat(f.dz)), _mm_and_ps(above, d - v_splat(f.dz)));
+  vec4f vl = sample * v_splat(f.dampL) + d * v_splat(0.3f);
+  vec4f g = gate_factor * (lava_depth4(amount_a) + lava_depth4(amount_b));
+  vec4f scaled = vl * (g - v_splat(0.05f)) * v_splat(6.6666665f);
+  vl = v_sel(v_cmp_lt(g, v_splat(0.2f)), scaled, vl);
+  vl = _mm_andnot_ps(v_cmp_lt(g, v_splat(0.05f)), vl);
+  head = v_sel(is_water, head, d);
+  return v_sel(is_water, vw, vl);
+}
+
+// Stops a face whose upwind side has no fluid above the other side's land;
+// a stopped face adds 0.01 to the cell's foam.
+inline vec4f block_face4(vec4f v, vec4f a_i, vec4f h_i, vec4f a_n, vec4f h_n, vec4f& bonus)
+{
+  vec4f out_i = v_min((a_i + h_i) - h_n, a_i);
+  vec4f out_n = v_min((a_n + h_n) - h_i, a_n);
+  vec4f zero = v_zero();
+  vec4f blocked = _mm_or_ps(_mm_and_ps(v_cmp_ge(v, zero), v_cmp_le(out_i, zero)),
+                            _mm_and_ps(v_cmp_lt(v, zero), v_cmp_le(out_n, zero)));
+  bonus = bonus + _mm_and_ps(blocked, v_splat(0.01f));
+  return _mm_andnot_ps(blocked, v);
+}
+
 void advect_faces(const StepFactors& f, const Water* src, Water* dst)
 {
+  SourceRow rows[3];
+  alignas(16) float gate_factor[HMAP_SIZE];
+  load_row(rows[0], src, -1);
+  load_row(rows[1], src, 0);
+  const vec4f K = v_splat(f.K), dt = v_splat(f.dt);
   for (int z = 0; z < HMAP_SIZE; z++) {
-    for (int x = 0; x < HMAP_SIZE; x++) {
-      int i = idx(x, z), ix = idx(x + 1, z), iz = idx(x, z + 1);
-      const Water& s = src[i];
-      float a_i = std::fabs(s.amount), h_i = hmap[i];
-      float a_x = std::fabs(src[ix].amount), h_x = hmap[ix];
-      float a_z = std::fabs(src[iz].amount), h_z = hmap[iz];
-      unsigned noise = noise_perm[z + noise_perm[x]];
-      float bonus = 0.f;
+    const SourceRow& prv = rows[(z + 0) % 3];
+    const SourceRow& cur = rows[(z + 1) % 3];
+    SourceRow& nxt = rows[(z + 2) % 3];
+    load_row(nxt, src, z + 1);
+    for (int x = 0; x < HMAP_SIZE; x++)
+      gate_factor[x] = (float(noise_perm[z + noise_perm[x]]) / 255.f) * 0.85f + 1.f - 0.85f;
 
-      // Face toward +x.
-      float dV = ((a_i + h_i) - h_x - a_x) * f.K;
-      float wbar = (s.w + src[ix].w + src[idx(x, z - 1)].w + src[idx(x + 1, z - 1)].w) / 4.f;
-      float sample, Fx;
-      sample_bilinear<&Water::u>(src, float(x) - s.u * f.dt, float(z) - wbar * f.dt, sample, Fx);
-      float u = face_velocity(f, sample, dV, s.amount, src[ix].amount, noise);
-      u = block_face(u, a_i, h_i, a_x, h_x, bonus);
+    const vec4f Z = v_splat(float(z));
+    for (int x = 0; x < HMAP_SIZE; x += 4) {
+      const int o = PAD + x;
+      vec4f A_i = v_ld(cur.amount + o), A_x = v_ldu(cur.amount + o + 1), A_z = v_ld(nxt.amount + o);
+      vec4f a_i = v_abs(A_i), a_x = v_abs(A_x), a_z = v_abs(A_z);
+      vec4f h_i = v_ld(cur.h + o), h_x = v_ldu(cur.h + o + 1), h_z = v_ld(nxt.h + o);
+      vec4f U_i = v_ld(cur.u + o), W_i = v_ld(cur.w + o);
+      vec4f X = v_cvt_i2f(_mm_setr_epi32(x, x + 1, x + 2, x + 3));
+      vec4f gate = v_ld(gate_factor + x);
+      vec4f bonus = v_zero();
 
-      // Face toward +z.
-      float dW = ((a_i + h_i) - h_z - a_z) * f.K;
-      float ubar = (src[idx(x - 1, z)].u + s.u + src[iz].u + src[idx(x - 1, z + 1)].u) / 4.f;
-      float Fz;
-      sample_bilinear<&Water::w>(src, float(x) - ubar * f.dt, float(z) - s.w * f.dt, sample, Fz);
-      float w = face_velocity(f, sample, dW, s.amount, src[iz].amount, noise);
-      w = block_face(w, a_i, h_i, a_z, h_z, bonus);
+      vec4f dV = ((a_i + h_i) - h_x - a_x) * K;
+      vec4f wbar = (W_i + v_ldu(cur.w + o + 1) + v_ld(prv.w + o) + v_ldu(prv.w + o + 1)) / v_splat(4.f);
+      vec4f sample, Fx;
+      sample_bilinear4<1>(src, X - U_i * dt, Z - wbar * dt, sample, Fx);
+      vec4f u = face_velocity4(f, sample, dV, A_i, A_x, gate);
+      u = block_face4(u, a_i, h_i, a_x, h_x, bonus);
 
-      float around = 2.f * (Fx + Fz) + src[ix].foam + src[idx(x - 1, z)].foam + src[iz].foam + src[idx(x, z - 1)].foam;
-      float foam = std::min(1.f, around * 0.125f * f.foamDecay + 3.2f * (dV * dV + dW * dW) + bonus);
+      vec4f dW = ((a_i + h_i) - h_z - a_z) * K;
+      vec4f ubar = (v_ldu(cur.u + o - 1) + U_i + v_ld(nxt.u + o) + v_ldu(nxt.u + o - 1)) / v_splat(4.f);
+      vec4f Fz;
+      sample_bilinear4<2>(src, X - ubar * dt, Z - W_i * dt, sample, Fz);
+      vec4f w = face_velocity4(f, sample, dW, A_i, A_z, gate);
+      w = block_face4(w, a_i, h_i, a_z, h_z, bonus);
 
-      Water& d = dst[i];
-      d.amount = s.amount;
-      d.u = u;
-      d.w = w;
-      d.foam = foam;
+      vec4f around = v_splat(2.f) * (Fx + Fz) + v_ldu(cur.foam + o + 1) + v_ldu(cur.foam + o - 1) +
+                     v_ld(nxt.foam + o) + v_ld(prv.foam + o);
+      vec4f foam = v_min(around * v_splat(0.125f) * v_splat(f.foamDecay) + v_splat(3.2f) * (dV * dV + dW * dW) + bonus,
+                         v_splat(1.f));
+
+      vec4f r0 = A_i, r1 = u, r2 = w, r3 = foam;
+      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+      Water* out = dst + (z << HMAP_SIZE_SHIFT) + x;
+      v_st(&out[0].amount, r0);
+      v_st(&out[1].amount, r1);
+      v_st(&out[2].amount, r2);
+      v_st(&out[3].amount, r3);
     }
   }
 }
@@ -240,7 +319,7 @@ void smooth_color(int i, int xm, int zm, int xp, int zp)
 
 // Pass 2 for one wet cell: evaporation or hardening, then outflow into the
 // four neighbours by the cell rules. Later cells see what earlier ones did.
-void flow_out(const StepFactors& f, Water* dst, int x, int z, float A)
+inline void flow_out(const StepFactors& f, Water* dst, int x, int z, float A)
 {
   int i = idx(x, z);
   int xm = idx(x - 1, z), zm = idx(x, z - 1), xp = idx(x + 1, z), zp = idx(x, z + 1);
@@ -264,29 +343,39 @@ void flow_out(const StepFactors& f, Water* dst, int x, int z, float A)
     B = A;
   }
 
+  // Outgoing velocities toward -x, -z, +x, +z; a face counts only when it
+  // points out of the cell and the fluid level is not below the land beyond it.
   float L = hmap[i] + B;
-  float v_xm = -dst[xm].u, v_zm = -dst[zm].w, v_xp = dst[i].u, v_zp = dst[i].w;
-  v_xm = (v_xm >= 0.f && L >= hmap[xm]) ? v_xm : 0.f;
-  v_zm = (v_zm >= 0.f && L >= hmap[zm]) ? v_zm : 0.f;
-  v_xp = (v_xp >= 0.f && L >= hmap[xp]) ? v_xp : 0.f;
-  v_zp = (v_zp >= 0.f && L >= hmap[zp]) ? v_zp : 0.f;
-  float F = v_xm + v_zm + v_xp + v_zp;
+  vec4f v = make4f(-dst[xm].u, -dst[zm].w, dst[i].u, dst[i].w);
+  vec4f land = make4f(hmap[xm], hmap[zm], hmap[xp], hmap[zp]);
+  v = _mm_and_ps(_mm_and_ps(v_cmp_ge(v, v_zero()), v_cmp_le(land, v_splat(L))), v);
+  float F = v[0] + v[1] + v[2] + v[3];
   float V = F * f.outflow;
   if (!(V > 0.001f)) return;
   V = std::min(V, B);
 
+  // Shares in neighbour order; a zero share changes nothing under either rule.
+  alignas(16) float share[4];
+  v_st(share, v * v_splat(V) / v_splat(F));
+  const int target[4] = {xm, zm, xp, zp};
   if (A < 0.f) {
     dst[i].amount += V;
-    pour_lava(xm, v_xm * V / F);
-    pour_lava(zm, v_zm * V / F);
-    pour_lava(xp, v_xp * V / F);
-    pour_lava(zp, v_zp * V / F);
+    for (int k = 0; k < 4; k++)
+      if (share[k] != 0.f) pour_lava(target[k], share[k]);
   } else {
     dst[i].amount -= V;
-    pour_water(xm, v_xm * V / F);
-    pour_water(zm, v_zm * V / F);
-    pour_water(xp, v_xp * V / F);
-    pour_water(zp, v_zp * V / F);
+    vec4f a = make4f(dst[xm].amount, dst[zm].amount, dst[xp].amount, dst[zp].amount);
+    if (v_all(v_cmp_ge(a, v_zero()))) {
+      // No lava around: each neighbour just gains its share (a zero share
+      // leaves it as it is), which is the water rule without a meeting.
+      alignas(16) float after[4];
+      vec4f s = v_ld(share);
+      v_st(after, v_sel(v_cmp_neq(s, v_zero()), a + s, a));
+      for (int k = 0; k < 4; k++) dst[target[k]].amount = after[k];
+    } else {
+      for (int k = 0; k < 4; k++)
+        if (share[k] != 0.f) pour_water(target[k], share[k]);
+    }
   }
 }
 
@@ -302,9 +391,10 @@ void HeightmapData::simWater(float dt)
 
   advect_faces(f, src, dst);
 
-  for (int z = 0; z < HMAP_SIZE; z++)
-    for (int x = 0; x < HMAP_SIZE; x++) {
-      float A = src[idx(x, z)].amount;
-      if (A != 0.f) flow_out(f, dst, x, z, A);
-    }
+  // Pass 2, in index order; dry cells send nothing.
+  for (int z = 0; z < HMAP_SIZE; z++) {
+    const Water* row = src + (z << HMAP_SIZE_SHIFT);
+    for (int x = 0; x < HMAP_SIZE; x++)
+      if (row[x].amount != 0.f) flow_out(f, dst, x, z, row[x].amount);
+  }
 }

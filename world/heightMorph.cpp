@@ -18,6 +18,8 @@
 
 using namespace HeightmapData;
 
+float water_vapor_accum = 0.f;
+
 namespace
 {
 
@@ -65,23 +67,37 @@ void HeightmapData::updateHmap(float dt)
   int cx = camera_cell(scene_camera_pos[0]);
   int cz = camera_cell(scene_camera_pos[2]);
 
-  for (LandSoundGroup& g : land_sound) g.sums = v_zero();
+  // Sums of the moving runs per octant: (x * w, hmax * w, z * w, w).
+  vec4f sums[8];
+  for (vec4f& s : sums) s = v_zero();
 
   const vec4f threshold = v_splat(0.001f);
-  for (int i = 0; i < HMAP_CELLS; i += 4) {
-    vec4f h = v_ld(hmap + i);
-    vec4f T = v_ld(target_hmap + i);
-    vec4f diff = v_abs(T - h);
-    if (v_all(v_cmp_lt(diff, threshold))) continue;
+  const vec4f height_lane = _mm_castsi128_ps(_mm_setr_epi32(0, -1, 0, 0));
+  for (int z = 0; z < HMAP_SIZE; z++) {
+    int dz = wrap_offset(z - cz);
+    float pos_z = float(cz + dz);
+    for (int x = 0; x < HMAP_SIZE; x += 4) {
+      int i = (z << HMAP_SIZE_SHIFT) + x;
+      vec4f h = v_ld(hmap + i);
+      vec4f T = v_ld(target_hmap + i);
+      vec4f diff = v_abs(T - h);
+      if (v_all(v_cmp_lt(diff, threshold))) continue;
 
-    float w = std::fmax(std::fmax(diff[0], diff[1]), std::fmax(diff[2], diff[3]));
-    float hmax = std::fmax(std::fmax(h[0], h[1]), std::fmax(h[2], h[3]));
-    int dx = wrap_offset(cell_x(i) - cx);
-    int dz = wrap_offset(cell_z(i) - cz);
-    land_sound[octant(dx, dz)].sums += make4f(float(cx + dx) * w, hmax * w, float(cz + dz) * w, w);
+      // The run's weight (largest difference) and highest cell, in every lane;
+      // the order of a maximum does not change its value.
+      vec4f w = v_max(diff, _mm_shuffle_ps(diff, diff, _MM_SHUFFLE(2, 3, 0, 1)));
+      w = v_max(w, _mm_shuffle_ps(w, w, _MM_SHUFFLE(1, 0, 3, 2)));
+      vec4f hmax = v_max(h, _mm_shuffle_ps(h, h, _MM_SHUFFLE(2, 3, 0, 1)));
+      hmax = v_max(hmax, _mm_shuffle_ps(hmax, hmax, _MM_SHUFFLE(1, 0, 3, 2)));
 
-    v_st(hmap + i, morph_step(h, T, dt));
+      int dx = wrap_offset(x - cx);
+      vec4f pos = v_sel(height_lane, hmax, make4f(float(cx + dx), 0.f, pos_z, 1.f));
+      sums[octant(dx, dz)] += pos * w;
+
+      v_st(hmap + i, morph_step(h, T, dt));
+    }
   }
+  for (int g = 0; g < 8; g++) land_sound[g].sums = sums[g];
 
   for (LandSoundGroup& g : land_sound) {
     float W = g.sums[3];

@@ -20,7 +20,6 @@ alignas(64) float hmap[HMAP_CELLS];
 alignas(64) float target_hmap[HMAP_CELLS];
 alignas(64) Surface surface[HMAP_CELLS];
 LandSoundGroup land_sound[8];
-float water_vapor_accum = 0.f;
 
 // The two fluid arrays; `water` and `tmpw` point at one each.
 alignas(64) static WaterRow fluid_first[HMAP_SIZE];

@@ -132,7 +132,6 @@ extern Surface surface[HMAP_CELLS];
 extern WaterRow* water;                 // current fluid grid, water[z][x]
 extern WaterRow* tmpw;                  // the other fluid grid
 extern LandSoundGroup land_sound[8];
-extern float water_vapor_accum;         // for the plug-in only; the game never touches it
 
 // Blend targets for land made from fluid: `color` toward ash_color0,
 // `topColor` toward ash_color1 (r, g, b, a in 0..1).
@@ -152,8 +151,10 @@ void reset();
 void saveWorldData(OutputStream& out);
 
 // Reads and validates the whole block before changing anything: on any failure
-// (short stream, NaN or infinite values, bit fields out of range) it throws
-// InputStream::Exception and the world in memory is exactly as it was. On
+// (short stream; a height, target or fluid value that is NaN, infinite or
+// beyond 1e9; a house tile whose material is none of the 19 building pieces)
+// it throws InputStream::Exception and the world in memory is exactly as it
+// was. On
 // success both fluid grids hold the loaded fluid, `water` is the first array,
 // and the land sounds are stopped and forgotten.
 void loadWorldData(InputStream& in);
@@ -187,6 +188,10 @@ vec4f calcSquareDepth(vec4f centre, float r, bool withFluid);
 void addWaterEverywhere(float amount);
 
 }  // namespace HeightmapData
+
+// For the plug-in only; the game never reads or writes it. Defined with the
+// height morph (heightMorph.cpp); no other layer defines it.
+extern float water_vapor_accum;
 
 // ---- 4. cell rules: fluid turning into land ------------------------------------
 // The fluid step applies the same rules inline, with identical results.

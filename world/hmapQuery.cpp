@@ -87,8 +87,11 @@ inline bool floor_to_int(float v, int& out)
 
 void HeightmapData::calcHtRange(float& lo, float& hi)
 {
-  lo = hi = hmap[0];
-  for (int i = 1; i < HMAP_CELLS; i++) {
+  // NaN heights take no part, also at the start (all NaN gives a NaN range).
+  int first = 0;
+  while (first < HMAP_CELLS - 1 && std::isnan(hmap[first])) first++;
+  lo = hi = hmap[first];
+  for (int i = first + 1; i < HMAP_CELLS; i++) {
     float v = hmap[i];
     if (v < lo)
       lo = v;

@@ -270,3 +270,14 @@ TEST(AccumAlloc, OversizeRequestGetsAnExactBlock)
     EXPECT_EQ(pool.total_size(), 64 + c.want_block);
   }
 }
+
+TEST(DynArrayGrowth, PushDefaultReturnsTheNewElementAcrossReallocations)
+{
+  DynArray<int> a;
+  for (int i = 0; i < 40; ++i) {
+    int& e = a.push_default();
+    EXPECT_EQ(e, 0);
+    e = i + 1;
+  }
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(a[i], i + 1);
+}

@@ -56,12 +56,12 @@ void fake_sleep(int) {}
 void fake_poll() {}
 void fake_second() { ++m->seconds; }
 
-void run(FakeMachine& machine)
+void run(FakeMachine& machine, bool (*draw)(float) = fake_draw)
 {
   m = &machine;
   app_quit_requested = false;
   set_ref_time_source(fake_now);
-  MainLoopHooks h = {fake_now, fake_pump, fake_tick, fake_draw, fake_present, fake_usable, fake_sleep, fake_poll,
+  MainLoopHooks h = {fake_now, fake_pump, fake_tick, draw, fake_present, fake_usable, fake_sleep, fake_poll,
                      fake_second};
   main_loop_hooks = h;
   set_update_rate(20, 5);
@@ -146,22 +146,11 @@ TEST(MainLoop, DroppedBacklogRestartsTheTickClockAtNow)
       return r;
     }
   };
-  m = &fm;
-  app_quit_requested = false;
-  set_ref_time_source(fake_now);
-  MainLoopHooks h = {fake_now, fake_pump, fake_tick, Once::draw, fake_present, fake_usable, fake_sleep, fake_poll,
-                     fake_second};
-  main_loop_hooks = h;
-  set_update_rate(20, 5);
-  run_main_loop();
-  main_loop_hooks = default_main_loop_hooks();
-  set_ref_time_source(nullptr);
-  app_quit_requested = false;
+  run(fm, Once::draw);
   // Ten seconds behind would be 200 ticks; only six run before the frame
   // that drops the backlog, then the loop is back at normal pace.
   ASSERT_GE(fm.ticks_before_frame.size(), 3u);
   EXPECT_EQ(fm.ticks_before_frame[1], 6);
   EXPECT_GT(fm.frame_ik[1], 1.0f);
   for (size_t i = 2; i < fm.frame_ik.size(); ++i) EXPECT_LE(fm.frame_ik[i], 1.0f) << "frame " << i;
-  m = nullptr;
 }

@@ -1,0 +1,91 @@
+// Timing of the world tick's hot loops: one fluid step on a mostly wet world,
+// the height morph with every cell moving, and a minute of world ticks
+// (1,200 x updateHmap + simWater).
+#include <benchmark/benchmark.h>
+
+#include "engine/random.h"
+#include "world/heightmapData.h"
+#include "world/worldServices.h"
+
+// The world's outside services, silent: no sound, no plug-in, camera at the origin.
+unsigned get_sound_event_channel(int) { return 0; }
+bool is_sound_playing(unsigned) { return false; }
+bool set_sound_3d_params(unsigned, float, float) { return false; }
+bool set_sound_3d_pos(unsigned, vec4f, vec4f) { return false; }
+bool slide_sound_volume(unsigned, float, int) { return false; }
+bool play_sound(unsigned, bool) { return false; }
+bool fade_out_and_stop_sound(unsigned, int) { return false; }
+bool set_relative_sound_pos(unsigned, float) { return false; }
+void (*spawn_water_vapor_fx)(int, int, float, float) = nullptr;
+float (*get_land_height_at)(vec4f) = nullptr;
+vec4f scene_camera_pos = {0.f, 0.f, 0.f, 1.f};
+
+using namespace HeightmapData;
+
+// Rolling land under lakes of water (about 80 % of the cells) and pools of
+// lava (10 %); every target differs from its height when `moving`.
+static void make_world(bool moving)
+{
+  reset();
+  game_rnd_seed = 77;
+  for (int z = 0; z < HMAP_SIZE; z++)
+    for (int x = 0; x < HMAP_SIZE; x++) {
+      int i = cell_index(x, z);
+      hmap[i] = float((x * 7 + z * 13) % 31) * 0.2f + rnd_float() * 0.5f;
+      target_hmap[i] = moving ? hmap[i] + 3.f + rnd_float() * 20.f : hmap[i];
+      float r = rnd_float();
+      water[z][x] = Water{r < 0.8f ? r * 3.f : (r < 0.9f ? -r : 0.f), 0.f, 0.f, 0.f};
+    }
+  for (int k = 0; k < 5; k++) simWater(0.05f);  // let velocities build up
+}
+
+static void BM_FluidStep(benchmark::State& state)
+{
+  make_world(false);
+  for (auto _ : state) {
+    simWater(0.05f);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_FluidStep)->Unit(benchmark::kMicrosecond);
+
+static void BM_MorphFrame(benchmark::State& state)
+{
+  make_world(true);
+  static float out[HMAP_CELLS];
+  for (auto _ : state) {
+    morphHmap(0.025f, out);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_MorphFrame)->Unit(benchmark::kMicrosecond);
+
+static void BM_UpdateHmapAllMoving(benchmark::State& state)
+{
+  make_world(false);
+  int64_t n = 0;
+  for (auto _ : state) {
+    // Far targets keep every cell moving for hundreds of ticks; renew them now and then.
+    if ((n++ & 255) == 0) {
+      state.PauseTiming();
+      for (int i = 0; i < HMAP_CELLS; i++) target_hmap[i] = hmap[i] + 1e6f;
+      state.ResumeTiming();
+    }
+    updateHmap(0.05f);
+  }
+}
+BENCHMARK(BM_UpdateHmapAllMoving)->Unit(benchmark::kMicrosecond);
+
+static void BM_MinuteOfTicks(benchmark::State& state)
+{
+  for (auto _ : state) {
+    state.PauseTiming();
+    make_world(true);
+    state.ResumeTiming();
+    for (int t = 0; t < 1200; t++) {
+      updateHmap(0.05f);
+      simWater(0.05f);
+    }
+  }
+}
+BENCHMARK(BM_MinuteOfTicks)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -1,0 +1,162 @@
+// Timing of world generation: droplet erosion in droplets per second with the
+// default parameters, tiled_noise2 per sample, and each generator over the
+// whole grid.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+#include "engine/random.h"
+#include "engine/ramps.h"
+#include "world/erosion.h"
+#include "world/heightmapData.h"
+#include "world/hmGen.h"
+#include "world/houses.h"
+#include "world/noise.h"
+#include "world/worldServices.h"
+
+// The world's outside services, silent: no sound, no plug-in, camera at the origin.
+unsigned get_sound_event_channel(int) { return 0; }
+bool is_sound_playing(unsigned) { return false; }
+bool set_sound_3d_params(unsigned, float, float) { return false; }
+bool set_sound_3d_pos(unsigned, vec4f, vec4f) { return false; }
+bool slide_sound_volume(unsigned, float, int) { return false; }
+bool play_sound(unsigned, bool) { return false; }
+bool fade_out_and_stop_sound(unsigned, int) { return false; }
+bool set_relative_sound_pos(unsigned, float) { return false; }
+void (*spawn_water_vapor_fx)(int, int, float, float) = nullptr;
+float (*get_land_height_at)(vec4f) = nullptr;
+vec4f scene_camera_pos = {0.f, 0.f, 0.f, 1.f};
+
+using namespace HeightmapData;
+
+// Hilly generated land of about 20 height units, as a world script makes it.
+static void make_land()
+{
+  reset();
+  game_rnd_seed = 1234;
+  addFastNoise(0.0f, 8.0f, nullptr, -1, 255, 0.6f);
+  addSimplexNoise(0.0f, 12.0f, 4, 4, 0.5f);
+}
+
+// Erosion's statistics lines would flood the benchmark's report.
+struct QuietStdout
+{
+  int saved;
+  QuietStdout()
+  {
+    fflush(stdout);
+    saved = dup(1);
+    FILE* null = freopen("/dev/null", "w", stdout);
+    (void)null;
+  }
+  ~QuietStdout()
+  {
+    fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+  }
+};
+
+static void BM_Erosion(benchmark::State& state)
+{
+  const unsigned droplets = unsigned(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    make_land();
+    state.ResumeTiming();
+    ErosionParams params;
+    QuietStdout quiet;
+    genDropletErosion(droplets, params);
+  }
+  state.SetItemsProcessed(int64_t(state.iterations()) * droplets);
+  state.counters["droplets/s"] = benchmark::Counter(double(state.iterations()) * droplets, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Erosion)->Arg(92160)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_TiledNoise2(benchmark::State& state)
+{
+  float x = 0.0f, y = 0.0f;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(tiled_noise2(x, y, 16.0f));
+    x += 0.37f;
+    if (x > 64.0f) {
+      x -= 64.0f;
+      y += 0.61f;
+    }
+  }
+}
+BENCHMARK(BM_TiledNoise2)->Unit(benchmark::kNanosecond);
+
+static void BM_Noise4(benchmark::State& state)
+{
+  float x = 0.0f;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(noise4(x, x * 0.7f, 3.0f - x, x * 1.3f));
+    x += 0.013f;
+  }
+}
+BENCHMARK(BM_Noise4)->Unit(benchmark::kNanosecond);
+
+// ---- each generator over the whole grid ----
+
+static void BM_MakeFastNoise(benchmark::State& state)
+{
+  static float buf[HMAP_CELLS];
+  for (auto _ : state) {
+    makeFastNoise(buf, 1.0f, 0.5f);
+    benchmark::DoNotOptimize(buf);
+  }
+}
+BENCHMARK(BM_MakeFastNoise)->Unit(benchmark::kMillisecond);
+
+static void BM_AddFastNoise(benchmark::State& state)
+{
+  ColorRamp ramp(D3dColor(0xFF403020u), D3dColor(0xFF807050u), D3dColor(0x80C0B090u), 0.3f, 0.3f);
+  reset();
+  for (auto _ : state) addFastNoise(0.0f, 1.0f, &ramp, GT_SOIL, 255, 0.5f);
+}
+BENCHMARK(BM_AddFastNoise)->Unit(benchmark::kMillisecond);
+
+static void BM_AddSimplexNoise(benchmark::State& state)
+{
+  reset();
+  for (auto _ : state) addSimplexNoise(0.0f, 1.0f, 4, int(state.range(0)), 0.5f);
+}
+BENCHMARK(BM_AddSimplexNoise)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+static void BM_AddVoronoiHills(benchmark::State& state)
+{
+  reset();
+  for (auto _ : state) addVoronoiHills(8, 0.0f, 4.0f, 0.9f);
+}
+BENCHMARK(BM_AddVoronoiHills)->Unit(benchmark::kMillisecond);
+
+static void BM_GenVoronoiFaults(benchmark::State& state)
+{
+  reset();
+  for (auto _ : state) genVoronoiFaults(4, 0.0f, 6.0f, 0.4f, 2, 3, 0.8f);
+}
+BENCHMARK(BM_GenVoronoiFaults)->Unit(benchmark::kMillisecond);
+
+static void BM_GenFault(benchmark::State& state)
+{
+  ColorRamp ramp(D3dColor(0xFF202020u), D3dColor(0xC0606060u), D3dColor(0xFFA0A0A0u), 0.2f, 0.5f);
+  reset();
+  for (auto _ : state) genFault({100.0f, 60.0f}, {1.0f, 2.0f}, 5.0f, 0.5f, 2.0f, &ramp, GT_ROCK, 200, hmap);
+}
+BENCHMARK(BM_GenFault)->Unit(benchmark::kMillisecond);
+
+static void BM_GenCrater(benchmark::State& state)
+{
+  make_land();
+  for (auto _ : state) genCrater({128.0f, 128.0f}, 30.0f, 0.3f, hmap);
+}
+BENCHMARK(BM_GenCrater)->Unit(benchmark::kMicrosecond);
+
+static void BM_PlaceCastle(benchmark::State& state)
+{
+  make_land();
+  for (auto _ : state) placeHouse(128, 128, -1, hmap, false);
+}
+BENCHMARK(BM_PlaceCastle)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,72 @@
+# Shared helpers of the end-to-end tests: a private Xvfb server, private
+# config/data folders, and waiting for windows and log lines.
+set -euo pipefail
+
+GAME=${1:?usage: $0 path/to/game}
+GAME_DIR=$(cd "$(dirname "$GAME")" && pwd)
+WORK=$(mktemp -d)
+XVFB_PID=""
+GAME_PID=""
+
+cleanup() {
+  [ -n "$GAME_PID" ] && kill -9 "$GAME_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  for f in "$WORK"/*.log; do [ -f "$f" ] && { echo "--- $f"; tail -n 40 "$f"; } >&2; done
+  exit 1
+}
+
+start_xvfb() {
+  local fdfile="$WORK/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.05
+  done
+  [ -s "$fdfile" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" XDG_RUNTIME_DIR="$WORK/run"
+  mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export ALSOFT_DRIVERS=null SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1
+}
+
+# wait_for_window NAME SECONDS -> prints the window id
+wait_for_window() {
+  local name=$1 secs=$2 id=""
+  for _ in $(seq $((secs * 10))); do
+    id=$(xdotool search --name "^${name}\$" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_for_exit PID SECONDS -> sets EXIT_CODE
+wait_for_exit() {
+  local pid=$1 secs=$2
+  for _ in $(seq $((secs * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      set +e; wait "$pid"; EXIT_CODE=$?; set -e
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_for_log FILE TEXT SECONDS
+wait_for_log() {
+  local file=$1 text=$2 secs=$3
+  for _ in $(seq $((secs * 10))); do
+    grep -qF -- "$text" "$file" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
