@@ -12,25 +12,21 @@
 #include "engine/debug.h"
 #include "engine/dirWatch.h"
 #include "engine/dynVBWriter.h"
+#include "engine/font.h"
+#include "engine/gpuMonitor.h"
 #include "engine/gameShellServices.h"
 #include "engine/input.h"
 #include "engine/input_sdl.h"
+#include "engine/mesh.h"
 #include "engine/paths.h"
 #include "engine/priority.h"
 #include "engine/random.h"
+#include "engine/textureCache.h"
 #include "engine/timer.h"
 #include "engine/updateStats.h"
 
 static const char* const k_window_title = "Quillmere 0.22";
 
-// The renderer's resource modules (font, meshes, shaders, splash, GPU load).
-void init_font();
-void close_font();
-void free_all_meshes();
-void show_splash(const char* text, float progress);
-bool init_gpu_load_monitor();
-void close_gpu_load_monitor();
-int get_gpu_activity();
 
 SDL_Window* main_window = nullptr;
 bool isAppActive = false;
@@ -308,7 +304,8 @@ static void account_presented_frame()
   recent_frame_sum += d - recent_frame_durations[recent_frame_pos];
   recent_frame_durations[recent_frame_pos] = d;
   recent_frame_pos = (recent_frame_pos + 1) % 5;
-  gpu_load_ring[frame_ring_index] = get_gpu_activity();
+  int gpu = -1;
+  gpu_load_ring[frame_ring_index] = get_gpu_activity(&gpu) ? gpu : -1;
   frame_ring_index = (frame_ring_index + 1) % PERF_RING_SIZE;
   ++frames_this_second;
   if (now - fps_second_mark >= get_ref_time_freq()) {
@@ -405,6 +402,7 @@ void close_all_systems()
   }
   close_gpu_load_monitor();
   free_all_meshes();
+  free_all_textures();
   release_all_textures();
   close_d3d();
   stop_dir_watch();

@@ -5,6 +5,7 @@
 #include "engine/app.h"
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
+#include "engine/font.h"
 #include "engine/gameShellServices.h"
 #include "engine/timer.h"
 
@@ -39,12 +40,14 @@ void render_game_frame(float)
   clear_view(0xFF203040u);
 }
 
-void on_game_device_reset() {}
+void on_game_device_reset() { update_font_scale(); }
 
+// There is no distance-field font yet: the bitmap font's splash is the
+// loading screen.
 void draw_loading_screen()
 {
   set_back_buffer_target();
-  clear_view(0xFF000000u);
+  draw_splash();
 }
 
 void handle_dev_hotkeys() {}

@@ -385,21 +385,17 @@ void bind_func_handle(HSQUIRRELVM vm, const HSQOBJECT& environment, const char* 
 
 bool func_handle_null(const SqObject& env, const SqObject& func)
 {
-  if (func.isNull() || env.isNull() || !sq_isweakref(env.o) || !env.vm) return true;
-  StackRestore restore(env.vm);
-  sq_pushobject(env.vm, env.o);
-  if (SQ_FAILED(sq_getweakrefval(env.vm, -1))) return true;
-  return sq_gettype(env.vm, -1) == OT_NULL;
+  if (func.isNull() || !sq_isweakref(env.o)) return true;
+  return sq_isnull(weakref_target(env.o));
 }
 
 void push_func_handle(HSQUIRRELVM vm, const SqObject& env, const SqObject& func)
 {
   if (!vm) throw SquirrelError("SqFunc<> call failed");
+  HSQOBJECT target = weakref_target(env.o);
+  if (sq_isnull(target)) throw SquirrelError("SqFunc: can't deref weakptr to object");
   sq_pushobject(vm, func.o);
-  sq_pushobject(vm, env.o);
-  if (!sq_isweakref(env.o) || SQ_FAILED(sq_getweakrefval(vm, -1)) || sq_gettype(vm, -1) == OT_NULL)
-    throw SquirrelError("SqFunc: can't deref weakptr to object");
-  sq_remove(vm, -2);
+  sq_pushobject(vm, target);
 }
 
 void call_func_handle(HSQUIRRELVM vm, SQInteger nparams)

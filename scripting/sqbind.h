@@ -153,6 +153,9 @@ SquirrelError call_error(HSQUIRRELVM vm, const char* fallback);
 const void* closure_prototype(const HSQOBJECT& closure);
 // The object a closure is bound to (bindenv), or null.
 HSQOBJECT closure_environment(const HSQOBJECT& closure);
+// The object a weak reference refers to (null once it has died, or for a
+// value that is no weak reference).
+HSQOBJECT weakref_target(const HSQOBJECT& weakref);
 // Length in bytes of a string value (0 for other values).
 SQInteger string_length(const HSQOBJECT& str);
 

@@ -35,6 +35,14 @@ HSQOBJECT closure_environment(const HSQOBJECT& closure)
   return env;
 }
 
+HSQOBJECT weakref_target(const HSQOBJECT& weakref)
+{
+  HSQOBJECT target;
+  sq_resetobject(&target);
+  if (sq_type(weakref) == OT_WEAKREF) target = weakref._unVal.pWeakRef->_obj;
+  return target;
+}
+
 SQInteger string_length(const HSQOBJECT& str)
 {
   if (sq_type(str) != OT_STRING) return 0;

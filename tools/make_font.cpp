@@ -4,9 +4,9 @@
 // fully transparent background. Written as a 32-bit uncompressed TGA with
 // the origin at the bottom left, as the engine's TGA reader expects.
 //
-// Characters 32-126 are ASCII, 128-255 the Windows-1252 page the game's texts
-// use; control codes and unmapped codes stay empty (the engine gives empty
-// cells a half-cell advance).
+// Characters 32-126 are ASCII, 128-255 the Windows-1252 code page; control
+// codes and unmapped codes stay empty (the engine gives empty cells a
+// half-cell advance).
 //
 //   make_font <font.ttf> <out.tga> [cell width] [cell height]
 #include <cmath>
@@ -65,8 +65,8 @@ int main(int argc, char** argv)
     fprintf(stderr, "usage: make_font <font.ttf> <out.tga> [cell width] [cell height]\n");
     return 2;
   }
-  const int cell_w = argc > 3 ? atoi(argv[3]) : 10;
-  const int cell_h = argc > 4 ? atoi(argv[4]) : 16;
+  const int cell_w = argc > 3 ? atoi(argv[3]) : 8;
+  const int cell_h = argc > 4 ? atoi(argv[4]) : 12;
   if (cell_w < 4 || cell_h < 4 || cell_w > 64 || cell_h > 64) {
     fprintf(stderr, "make_font: cell size out of range\n");
     return 2;

@@ -71,6 +71,13 @@ function shade_col(c, f)
               clamp((col_b(c) * f).tointeger(), 0, 255), col_a(c));
 }
 
+// A colour as the 32-bit signed value saved games hold (negative with the top bit set).
+function color32(c)
+{
+  c = c & 0xFFFFFFFF;
+  return c >= 0x80000000 ? c - 0x100000000 : c;
+}
+
 // The colour with another alpha.
 function with_alpha(c, a) { return (c & 0xFFFFFF) | ((a & 255) << 24); }
 

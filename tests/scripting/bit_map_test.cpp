@@ -7,11 +7,15 @@
 #include "scripting/intMap.h"
 #include "scripting/scriptSave.h"
 
+#include "engine/tga.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <random>
+#include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -315,6 +319,27 @@ TEST(BitMapOps, OverlapCountsMatchACellByCellCount)
       EXPECT_EQ(a->testOverlap(b.m, dx, dz), brute) << "seed " << seed << " offset " << dx << "," << dz;
     }
   }
+}
+
+TEST(BitMapOps, DumpTgaWritesWhiteForSetCells)
+{
+  MapVM t;
+  t.setMap("m", map_of({{0, 0}, {255, 1}}));
+  std::string path = "/tmp/qm_bitmap_dump_" + std::to_string(getpid()) + ".tga";
+  ASSERT_TRUE(t.run(("m.dumpTga(\"" + path + "\")").c_str()));
+  int w = 0, h = 0;
+  DynArray<uint32_t> px;
+  ASSERT_TRUE(load_tga(path.c_str(), w, h, px));
+  remove(path.c_str());
+  ASSERT_EQ(w, 256);
+  ASSERT_EQ(h, 256);
+  // The file holds the rows bottom-up: row z is read back at 255 - z.
+  EXPECT_EQ(px[255 * 256 + 0], 0xFFFFFFFFu);
+  EXPECT_EQ(px[254 * 256 + 255], 0xFFFFFFFFu);
+  EXPECT_EQ(px[255 * 256 + 1], 0xFF000000u);
+  int white = 0;
+  for (int i = 0; i < px.num; i++) white += px[i] == 0xFFFFFFFFu;
+  EXPECT_EQ(white, 2);
 }
 
 // ---- flood fill ----

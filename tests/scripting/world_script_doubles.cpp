@@ -76,14 +76,32 @@ void init_new_player(Player* player)
 sqbind::SqObject universe;
 sqbind::SqObject cur_game_info;
 void bind_universe(HSQUIRRELVM) { world_script_calls.bindUniverse++; }
+// As the game shell does: the scripts find the universe at root["universe"].
+static void set_root_slot(HSQUIRRELVM vm, const char* name, const sqbind::SqObject* value)
+{
+  if (!vm) return;
+  sqbind::StackRestore restore(vm);
+  sq_pushroottable(vm);
+  sq_pushstring(vm, name, -1);
+  if (value)
+    sq_pushobject(vm, value->o);
+  else
+    sq_pushnull(vm);
+  sq_newslot(vm, -3, SQFalse);
+}
+
 void fetch_universe_data()
 {
   world_script_calls.fetchUniverse++;
   note("fetch_universe_data");
+  set_root_slot(universe.vm, "universe", &universe);
 }
 void release_universe_data()
 {
   world_script_calls.releaseUniverse++;
+  HSQUIRRELVM vm = universe.vm ? universe.vm : cur_game_info.vm;
+  set_root_slot(vm, "universe", nullptr);
+  set_root_slot(vm, "cur_world", nullptr);
   universe.reset();
   cur_game_info.reset();
 }

@@ -1,0 +1,241 @@
+// Land shapes: the tools that raise and carve the heightmap, and one shaping
+// recipe per kind of world. A recipe only shapes; build_world (world.nut)
+// then sets the sea level, colours, erodes, fills the water and builds.
+//
+// Heights come out of a recipe in any range; remap_heights puts the sea at 0,
+// the highest land at the kind's `top` and the deepest sea at -`depth`.
+// Everything here wraps round the 256-cell world.
+
+const TWO_PI = 6.2831853;
+
+// ---- tools ----
+
+// A mask filled by fn(x, z) for every cell.
+function mask_from(fn) { return HmapMask(fn); }
+
+// A round bump on the torus: height * (1 - (d / radius)^2)^power inside the radius.
+function radial_mask(cx, cz, radius, height, power)
+{
+  local r2 = radius * radius;
+  return HmapMask(function(x, z) {
+    local dx = wrap(x - cx), dz = wrap(z - cz);
+    local q = (dx * dx + dz * dz) / r2;
+    return q >= 1.0 ? 0.0 : height * pow(1.0 - q, power);
+  });
+}
+
+// A cone with a crater bowl on top: rises to `height` at rim radius `rim`,
+// falls inside to height - bowl at the centre.
+function volcano_mask(cx, cz, radius, height, rim, bowl)
+{
+  return HmapMask(function(x, z) {
+    local dx = wrap(x - cx), dz = wrap(z - cz);
+    local d = sqrt(dx * dx + dz * dz);
+    if (d >= radius) return 0.0;
+    if (d < rim) {
+      local t = d / rim;
+      return height - bowl * (1.0 - t * t);
+    }
+    local t = (d - rim) / (radius - rim);
+    return height * pow(1.0 - t, 1.6);
+  });
+}
+
+// Heights of a sample of cells, sorted (every second cell of every second row).
+function sample_heights()
+{
+  local hm = HmapMask.fromHeight();
+  local s = array(16384);
+  local i = 0;
+  for (local z = 0; z < 256; z += 2)
+    for (local x = 0; x < 256; x += 2) s[i++] = hm.getraw(x, z);
+  s.sort();
+  return s;
+}
+
+// The height below which fraction q of the land lies.
+function height_quantile(sorted, q)
+{
+  local i = (q * (sorted.len() - 1)).tointeger();
+  return sorted[clamp(i, 0, sorted.len() - 1)];
+}
+
+// Puts height `sea` at 0, the highest land at top and the lowest at -depth,
+// scaling land and sea bed apart.
+function remap_heights(sea, top, depth)
+{
+  local mm = HmapMask.fromHeight().calcMinMax();
+  local lo = mm[0], hi = mm[1];
+  local up = hi > sea ? top / (hi - sea) : 1.0;
+  local down = sea > lo ? depth / (sea - lo) : 1.0;
+  apply_height_mask(null, @(h) h > sea ? (h - sea) * up : (h - sea) * down);
+}
+
+// Ridges: where the noise crosses 0 the land rises to `height`.
+function add_ridges(height, frequency, octaves, sharpness)
+{
+  local n = HmapMask.fromSimplexNoise(1.0, frequency, octaves, null, 0.5);
+  apply_height_mask(n, function(h, v) {
+    local r = 1.0 - fabs(v);
+    if (r < 0.0) r = 0.0;
+    return h + height * pow(r, sharpness);
+  });
+}
+
+// Wind-made dunes: crests across the integer wave vector (kx, kz), so they
+// repeat exactly round the world, bent by noise.
+function add_dunes(height, kx, kz, bend)
+{
+  local warp = HmapMask.fromSimplexNoise(bend, 4.0, 2, null, 0.5);
+  local fx = TWO_PI * kx / 256.0, fz = TWO_PI * kz / 256.0;
+  local d = HmapMask(function(x, z) {
+    local s = sin(x * fx + z * fz + warp.getraw(x, z));
+    // Gentle windward slope, steep lee.
+    return (s > 0.0 ? s * s : s * 0.3) * height;
+  });
+  apply_height_mask(d, null);
+}
+
+// Canyons: the land stands at the plateau except along the noise's zero
+// lines, where it drops by `depth` over a width set by `width`.
+function cut_canyons(depth, frequency, width)
+{
+  local n = HmapMask.fromSimplexNoise(1.0, frequency, 3, null, 0.45);
+  apply_height_mask(n, function(h, v) {
+    local a = fabs(v) / width;
+    if (a >= 1.0) return h;
+    return h - depth * (1.0 - a * a) * (1.0 - a * a);
+  });
+}
+
+// A random unit direction on the xz plane.
+function rnd_dir()
+{
+  local a = frnd() * TWO_PI;
+  return [cos(a), sin(a)];
+}
+
+// Ridged noise of several octaves: sharp crests where the noise crosses 0,
+// each octave twice as fine and half as high as the one before.
+function add_ridged(height, frequency, octaves, sharpness)
+{
+  local f = frequency, a = height;
+  for (local i = 0; i < octaves; i++) {
+    add_ridges(a, f, 1, sharpness);
+    f *= 2.0;
+    a *= 0.5;
+  }
+}
+
+// Steps in the land: each band of `step` height flattens into a shelf with a
+// steep rise to the next.
+function add_terraces(step, steepness)
+{
+  apply_height_mask(null, function(h) {
+    local s = h / step;
+    local band = floor(s);
+    local f = s - band;
+    return (band + smoothstep(0.5 - steepness, 0.5 + steepness, f)) * step;
+  });
+}
+
+// ---- recipes ----
+// Each recipe(w) shapes the land of world entry w, drawing from the world's
+// generator only.
+
+function shape_islands(w)
+{
+  add_simplex_noise(0.0, 14.0, 4, 5, 0.55);
+  add_voronoi_hills(8, 0.0, 7.0, 0.6);
+  add_simplex_noise(0.0, 2.0, 16, 2, 0.5);
+}
+
+function shape_mountains(w)
+{
+  add_simplex_noise(0.0, 12.0, 2, 3, 0.5);
+  add_ridged(16.0, 3.0, 3, 2.0);
+  add_simplex_noise(0.0, 3.0, 16, 2, 0.5);
+}
+
+function shape_volcanic(w)
+{
+  add_simplex_noise(0.0, 8.0, 4, 4, 0.5);
+  local vents = [];
+  local main = [w.vent.x, w.vent.z];
+  vents.append({x = main[0], z = main[1], r = 10.0});
+  apply_height_mask(volcano_mask(main[0], main[1], 78.0, 30.0, 11.0, 9.0), null);
+  local n = 2 + rnd_int(2);
+  for (local i = 0; i < n; i++) {
+    local a = frnd() * TWO_PI, d = rndf(70.0, 110.0);
+    local x = main[0] + cos(a) * d, z = main[1] + sin(a) * d;
+    local r = rndf(26.0, 40.0);
+    apply_height_mask(volcano_mask(x, z, r, rndf(10.0, 16.0), r * 0.22, 4.0), null);
+    vents.append({x = x, z = z, r = r * 0.2});
+  }
+  for (local i = 0; i < 2; i++) {
+    local p = [frnd() * 256.0, frnd() * 256.0], d = rnd_dir();
+    gen_fault(p[0], p[1], d[0], d[1], rndf(2.0, 4.0), 0.5, 6.0, null, GT_ROCK);
+  }
+  for (local i = 0; i < 5; i++) gen_crater(frnd() * 256.0, frnd() * 256.0, rndf(5.0, 11.0), 0.35);
+  w.vents <- vents;
+}
+
+function shape_lakes(w)
+{
+  add_simplex_noise(0.0, 12.0, 8, 3, 0.45);
+  add_simplex_noise(0.0, 8.0, 4, 2, 0.5);
+  add_voronoi_hills(8, 0.0, 6.0, 0.9);
+}
+
+function shape_desert(w)
+{
+  gen_voronoi_faults(4, 0.0, 16.0, 0.5, 2, 3, 1.5);
+  local keep = HmapMask.fromHeight();
+  apply_height_mask(null, @(h) 0.0);
+  // Mesas stand only where the plateaus are high; the rest is a sea of dunes.
+  apply_height_mask(keep, @(h, v) v > 9.0 ? (v - 9.0) * 1.6 : 0.0);
+  local k = rnd_pick([[13, 4], [4, 13], [12, -6], [-6, 12], [14, 3]]);
+  add_dunes(1.6, k[0], k[1], 2.0);
+  add_dunes(0.6, k[0] * 2 + k[1], k[1] * 2 - k[0], 1.2);
+  add_simplex_noise(0.0, 3.0, 4, 3, 0.5);
+  // One oasis basin.
+  apply_height_mask(radial_mask(w.oasis.x, w.oasis.z, 16.0, -7.0, 1.5), null);
+}
+
+function shape_highlands(w)
+{
+  gen_voronoi_faults(4, 0.0, 18.0, 0.6, 2, 3, 1.0);
+  add_simplex_noise(0.0, 6.0, 4, 3, 0.5);
+  add_simplex_noise(0.0, 1.5, 16, 2, 0.5);
+}
+
+function shape_glacier(w)
+{
+  add_simplex_noise(0.0, 18.0, 2, 4, 0.5);
+  add_voronoi_hills(4, 0.0, 10.0, 1.0);
+  // Ice sheets: the tops are worn flat.
+  local mm = HmapMask.fromHeight().calcMinMax();
+  local cap = mm[0] + (mm[1] - mm[0]) * 0.7;
+  apply_height_mask(null, @(h) h > cap ? cap + (h - cap) * 0.25 : h);
+  add_ridged(3.0, 6.0, 2, 4.0);
+}
+
+function shape_canyons(w)
+{
+  add_simplex_noise(0.0, 6.0, 4, 3, 0.5);
+  apply_height_mask(null, @(h) h + 16.0);
+  cut_canyons(15.0, 3.0, 0.14);
+  cut_canyons(7.0, 6.0, 0.07);
+  add_terraces(3.0, 0.12);
+  add_simplex_noise(0.0, 1.0, 16, 2, 0.5);
+}
+
+// The main menu's backdrop: a great volcano rising from the sea, ringed by
+// islands, with a crater lake of lava.
+function shape_showcase(w)
+{
+  add_simplex_noise(0.0, 10.0, 4, 5, 0.55);
+  apply_height_mask(volcano_mask(w.vent.x, w.vent.z, 100.0, 46.0, 13.0, 12.0), null);
+  add_ridged(4.0, 8.0, 2, 3.0);
+  w.vents <- [{x = w.vent.x, z = w.vent.z, r = 12.0}];
+}

@@ -1,0 +1,257 @@
+// Building one world from its entry: the kinds of world, and the steps every
+// world goes through after its recipe has shaped the land: sea level, pads
+// for the castle and the portals, colours, erosion, water and lava, buildings,
+// the player's start and the sun.
+
+// ---- kinds of world ----
+// water: the fraction of the world below the sea; top / depth: the highest
+// land and the deepest sea bed; erosion: droplets; grass / snow: where they
+// grow (fractions of top); sun: elevation of the sun in turns.
+
+world_kinds <- {
+  islands = {shape = shape_islands, water = 0.64, top = 16.0, depth = 9.0, erosion = 9000,
+             grass = [0.05, 0.6], snow = 2.0, sun = 0.14, houses = 7, title = "Archipelago"},
+  mountains = {shape = shape_mountains, water = 0.07, top = 48.0, depth = 5.0, erosion = 15000,
+               grass = [0.02, 0.34], snow = 0.62, sun = 0.11, houses = 4, title = "Mountains"},
+  volcanic = {shape = shape_volcanic, water = 0.30, top = 34.0, depth = 8.0, erosion = 7000,
+              grass = [0.04, 0.12], snow = 2.0, sun = 0.09, houses = 2, title = "Volcanic isles"},
+  lakes = {shape = shape_lakes, water = 0.24, top = 13.0, depth = 4.0, erosion = 8000,
+           grass = [0.0, 0.9], snow = 2.0, sun = 0.16, houses = 9, title = "Lake country"},
+  desert = {shape = shape_desert, water = 0.015, top = 24.0, depth = 3.0, erosion = 3000,
+            grass = [2.0, 2.0], snow = 2.0, sun = 0.19, houses = 5, title = "Dry lands"},
+  highlands = {shape = shape_highlands, water = 0.12, top = 28.0, depth = 5.0, erosion = 10000,
+               grass = [0.0, 0.7], snow = 0.9, sun = 0.13, houses = 8, title = "Highlands"},
+  glacier = {shape = shape_glacier, water = 0.22, top = 30.0, depth = 6.0, erosion = 6000,
+             grass = [0.02, 0.1], snow = 0.12, sun = 0.05, houses = 3, title = "Frozen wastes"},
+  canyons = {shape = shape_canyons, water = 0.05, top = 26.0, depth = 3.0, erosion = 6000,
+             grass = [0.0, 0.15], snow = 2.0, sun = 0.17, houses = 4, title = "Canyons"},
+  showcase = {shape = shape_showcase, water = 0.55, top = 44.0, depth = 9.0, erosion = 12000,
+              grass = [0.03, 0.45], snow = 0.8, sun = 0.08, houses = 6, title = "Fire and sea"},
+};
+
+// Kinds a universe draws its worlds from, gentle first.
+universe_kinds <- ["lakes", "islands", "highlands", "desert", "mountains", "canyons", "glacier", "volcanic"];
+
+function get_kind(name) { return name in world_kinds ? world_kinds[name] : world_kinds.lakes; }
+
+// ---- colours ----
+
+// A colour table over (height level, steepness level, shade level), so that
+// painting a cell is a look-up. Entries are [colour, ground, top colour, surface].
+const HL = 96;
+const SL = 6;
+const NL = 3;
+
+function land_entry(kind, pal, h, flat, shade)
+{
+  local top = kind.top;
+  local c, ground = GT_SOIL, topc = 0, surf = ST_NONE;
+  if (h < -0.4) {
+    c = mix_col(pal.shore, pal.seabed, smoothstep(0.0, kind.depth * 0.6, -h));
+    ground = GT_SAND;
+  } else if (h < 0.9) {
+    c = pal.shore;
+    ground = GT_SAND;
+  } else {
+    local t = h / top;
+    c = mix_col(pal.shore, pal.low, smoothstep(0.9, 2.2, h));
+    c = mix_col(c, pal.mid, smoothstep(0.2, 0.45, t));
+    c = mix_col(c, pal.high, smoothstep(0.5, 0.72, t));
+    c = mix_col(c, pal.peak, smoothstep(0.8, 0.98, t));
+    if (t > 0.55) ground = GT_ROCK;
+    local g = kind.grass;
+    if (t > g[0] && t < g[1] && flat > 0.5) {
+      surf = ST_GRASS;
+      local a = smoothstep(0.5, 0.9, flat) * smoothstep(g[0], g[0] + 0.05, t) * (1.0 - smoothstep(g[1] - 0.08, g[1], t));
+      topc = with_alpha(pal.grass, (a * 220).tointeger());
+    }
+    if (t > kind.snow && flat > 0.35) {
+      surf = ST_SNOW;
+      local a = smoothstep(kind.snow, kind.snow + 0.1, t) * smoothstep(0.35, 0.7, flat);
+      topc = with_alpha(pal.snow, (a * 255).tointeger());
+    }
+  }
+  // Steep ground is bare rock.
+  local steep = 1.0 - smoothstep(0.45, 0.85, flat);
+  if (steep > 0.0 && h > -0.4) {
+    c = mix_col(c, pal.cliff, steep);
+    if (steep > 0.5) {
+      ground = GT_ROCK;
+      surf = ST_NONE;
+      topc = 0;
+    }
+  }
+  return [shade_col(c, shade), ground, topc, surf];
+}
+
+function make_color_table(kind, pal)
+{
+  local t = array(HL * SL * NL);
+  local lo = -kind.depth, span = kind.top + kind.depth;
+  local shades = [0.92, 1.0, 1.07];
+  for (local hi = 0; hi < HL; hi++) {
+    local h = lo + span * (hi + 0.5) / HL;
+    for (local si = 0; si < SL; si++) {
+      local flat = (si + 0.5) / SL;
+      for (local ni = 0; ni < NL; ni++) t[(hi * SL + si) * NL + ni] = land_entry(kind, pal, h, flat, shades[ni]);
+    }
+  }
+  return t;
+}
+
+// Paints every cell from its height, steepness and a little noise; `special`
+// (x, z, h) may answer its own entry for a cell (ash round vents).
+function paint_world(kind, pal, special)
+{
+  local table = make_color_table(kind, pal);
+  local hm = HmapMask.fromHeight(), sm = HmapMask.fromSlope();
+  local nm = HmapMask.fromSimplexNoise(1.0, 16.0, 2, null, 0.5);
+  local lo = -kind.depth, k = HL / (kind.top + kind.depth);
+  repaint_land(function(x, z) {
+    local h = hm.getraw(x, z), n = nm.getraw(x, z);
+    if (special != null) {
+      local e = special(x, z, h);
+      if (e != null) return e;
+    }
+    local hi = ((h - lo) * k + n * 3.0).tointeger();
+    hi = hi < 0 ? 0 : (hi >= HL ? HL - 1 : hi);
+    local si = (sm.getraw(x, z) * SL).tointeger();
+    si = si >= SL ? SL - 1 : si;
+    local ni = (n * 1.6 + 1.5).tointeger();
+    ni = ni < 0 ? 0 : (ni >= NL ? NL - 1 : ni);
+    return table[(hi * SL + si) * NL + ni];
+  });
+}
+
+// ---- water and lava ----
+
+function fill_sea()
+{
+  local hm = HmapMask.fromHeight();
+  apply_water_mask(hm, @(w, h) h < 0.0 ? -h : 0.0);
+}
+
+// Lava pools in the vents' bowls: lava is fluid of negative amount.
+function fill_lava(vents)
+{
+  local hm = HmapMask.fromHeight();
+  foreach (v in vents) {
+    local level = mean_height(hm, v.x, v.z, v.r * 0.5) + 1.2;
+    local r = v.r;
+    local m = HmapMask(0.0);
+    m.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
+      local dx = x - v.x, dz = z - v.z;
+      if (dx * dx + dz * dz > r * r) return old;
+      local h = hm.getraw(x, z);
+      return h < level ? -(level - h) : old;
+    });
+    apply_water_mask(m, @(w, l) l < 0.0 ? l : w);
+  }
+}
+
+// ---- buildings and places ----
+
+// The mean height of the cells within r of (x, z).
+function mean_height(hm, x, z, r)
+{
+  local sum = 0.0, n = 0;
+  local x0 = (x - r).tointeger(), x1 = (x + r).tointeger(), z0 = (z - r).tointeger(), z1 = (z + r).tointeger();
+  for (local cz = z0; cz <= z1; cz++)
+    for (local cx = x0; cx <= x1; cx++) {
+      local dx = cx - x, dz = cz - z;
+      if (dx * dx + dz * dz > r * r) continue;
+      sum += hm.getraw(cx, cz);
+      n++;
+    }
+  return n > 0 ? sum / n : hm.get(x, z);
+}
+
+// Levels a round pad at the place so a building stands on dry, even ground.
+function level_pad(x, z, r, min_height)
+{
+  local h = mean_height(HmapMask.fromHeight(), x, z, r);
+  flatten_circle(x, z, r * 1.6, maxf(h, min_height), 1.0, 3.0);
+}
+
+// Houses on dry, gentle ground round the castle; each test and placement
+// draws from the world's generator, so they land in the same places every time.
+function place_village(w, kind)
+{
+  local hm = HmapMask.fromHeight(), sm = HmapMask.fromSlope();
+  local placed = 0, tries = 0;
+  while (placed < kind.houses && tries < kind.houses * 12) {
+    tries++;
+    local a = frnd() * TWO_PI, d = rndf(24.0, 70.0);
+    local x = (w.castle.x + cos(a) * d).tointeger() & 255, z = (w.castle.z + sin(a) * d).tointeger() & 255;
+    local h = hm.getraw(x, z);
+    if (h < 1.0 || h > kind.top * 0.7 || sm.getraw(x, z) < 0.82) continue;
+    if (!test_circle_mark(x, z, 8.0, MARK_PLACEMENT | MARK_WATER, 0)) continue;
+    place_house(x, z, irnd() % 3);
+    placed++;
+  }
+  // A watch tower now and then.
+  if (frnd() < 0.6) {
+    local a = frnd() * TWO_PI;
+    local x = (w.castle.x + cos(a) * 34.0).tointeger() & 255, z = (w.castle.z + sin(a) * 34.0).tointeger() & 255;
+    if (hm.getraw(x, z) > 1.0 && test_circle_mark(x, z, 5.0, MARK_PLACEMENT | MARK_WATER, 0)) {
+      place_house(x, z, -2);
+      mark_circle(x, z, 4.0, MARK_PLACE, MARK_PLACE);
+    }
+  }
+}
+
+// ---- the whole world ----
+
+function build_world(w)
+{
+  local kind = get_kind(w.kind);
+  local pal = get_palette(w.palette);
+  show_splash("Shaping " + w.name, 0.1);
+  kind.shape(w);
+
+  local sorted = sample_heights();
+  remap_heights(height_quantile(sorted, kind.water), kind.top, kind.depth);
+
+  // Pads first, so they are painted and eroded with the land round them.
+  level_pad(w.castle.x, w.castle.z, 13.0, 2.0);
+  foreach (p in w.portals) level_pad(p.x, p.z, 5.0, 1.5);
+
+  show_splash("Painting " + w.name, 0.3);
+  local special = null;
+  if ("vents" in w) {
+    local vents = w.vents, ash = pal.accent;
+    special = function(x, z, h) {
+      foreach (v in vents) {
+        local dx = wrap(x - v.x), dz = wrap(z - v.z);
+        local d2 = dx * dx + dz * dz, r = v.r * 2.6;
+        if (d2 < r * r) {
+          local t = sqrt(d2) / r;
+          return [mix_col(ash, pal.cliff, t * t), GT_ROCK, with_alpha(0xFF0A0A0A, ((1.0 - t) * 160).tointeger()), ST_ASH];
+        }
+      }
+      return null;
+    };
+  }
+  paint_world(kind, pal, special);
+
+  if (kind.erosion > 0) gen_droplet_erosion(kind.erosion, {Kq = 8.0, Kr = 0.6, Kd = 0.06, depositBlend = 1.5});
+
+  // Erosion may have nibbled at the pads.
+  level_pad(w.castle.x, w.castle.z, 11.0, 2.0);
+  foreach (p in w.portals) level_pad(p.x, p.z, 4.0, 1.5);
+
+  fill_sea();
+  if ("vents" in w) fill_lava(w.vents);
+  mark_water(0.01, MARK_WATER, MARK_WATER);
+  if ("vents" in w) foreach (v in w.vents) mark_circle(v.x, v.z, v.r * 1.6, MARK_WATER, MARK_WATER);
+  foreach (p in w.portals) mark_circle(p.x, p.z, 5.0, MARK_PLACE, MARK_PLACE);
+
+  place_house(w.castle.x, w.castle.z, -1);
+  mark_circle(w.castle.x, w.castle.z, 15.0, MARK_PLACE, MARK_PLACE);
+  place_village(w, kind);
+
+  local gate_x = w.castle.x + 0.5, gate_z = w.castle.z + 14.5;
+  set_player_pos(make4f(gate_x, HmapMask.fromHeight().get(gate_x, gate_z) + 2.0, gate_z, 1.0));
+  local e = kind.sun * TWO_PI, a = w.sun_heading * TWO_PI;
+  set_sun_dir(make4f(cos(a) * cos(e), sin(e), sin(a) * cos(e), 0.0));
+}

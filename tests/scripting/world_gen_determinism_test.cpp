@@ -1,0 +1,272 @@
+// The game's own world scripts (data/gen): they run without an error, the
+// universe has the shape the game shell relies on, and "main_menu" and every
+// world of a universe come out bit for bit the same from the same seed, in
+// every build (golden hashes of heights, colours and fluid). Preview images of
+// each world (shaded heights, colours) are written to <build>/previews/.
+#include <gtest/gtest.h>
+
+#include "world_script_doubles.h"
+
+#include "scripting/hmGenScript.h"
+#include "scripting/scriptSave.h"
+
+#include "engine/paths.h"
+#include "engine/random.h"
+#include "engine/visualLog.h"
+#include "world/heightmapData.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
+
+using namespace sqbind;
+using namespace HeightmapData;
+
+namespace
+{
+
+std::string repo_root()
+{
+  std::string f = __FILE__;  // <root>/tests/scripting/world_gen_determinism_test.cpp
+  for (int i = 0; i < 3; ++i) f = f.substr(0, f.rfind('/'));
+  return f;
+}
+
+// <build>/previews, beside the folder of the test program.
+std::string preview_dir()
+{
+  char exe[4096];
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+  if (n <= 0) return "previews";
+  exe[n] = 0;
+  std::string p = exe;
+  p = p.substr(0, p.rfind('/'));
+  p = p.substr(0, p.rfind('/'));
+  return p + "/previews";
+}
+
+std::string error_text() { return error_message_text.num ? std::string(error_message_text.data) : std::string(); }
+
+// FNV-1a over the heights, the three surface words and the fluid amounts.
+uint64_t world_hash()
+{
+  uint64_t h = 1469598103934665603ull;
+  auto add = [&h](const void* p, size_t n) {
+    const unsigned char* b = (const unsigned char*)p;
+    for (size_t i = 0; i < n; i++) h = (h ^ b[i]) * 1099511628211ull;
+  };
+  add(hmap, sizeof(hmap));
+  add(surface, sizeof(Surface) * HMAP_CELLS);
+  for (int i = 0; i < HMAP_CELLS; i++) add(&water[0][i].amount, 4);
+  return h;
+}
+
+// Left: heights shaded from the north-west, sea blue by depth, lava red.
+// Right: the land colours (top colour laid over by its alpha), shaded.
+void write_preview(const std::string& name)
+{
+  std::filesystem::create_directories(preview_dir());
+  std::vector<unsigned char> img(512 * 256 * 3);
+  float lo = hmap[0], hi = hmap[0];
+  for (int i = 0; i < HMAP_CELLS; i++) {
+    lo = std::min(lo, hmap[i]);
+    hi = std::max(hi, hmap[i]);
+  }
+  for (int z = 0; z < 256; z++)
+    for (int x = 0; x < 256; x++) {
+      int i = cell_index(x, z);
+      float dx = hmap[cell_index(x + 1, z)] - hmap[cell_index(x - 1, z)];
+      float dz = hmap[cell_index(x, z + 1)] - hmap[cell_index(x, z - 1)];
+      float shade = std::max(0.25f, std::min(1.3f, 0.85f + (-dx - dz) * 0.35f));
+      float t = hi > lo ? (hmap[i] - lo) / (hi - lo) : 0.5f;
+      float amount = water[0][i].amount;
+      float r = t, g = t, b = t;
+      if (amount > 0.01f) {
+        float d = std::min(1.0f, amount / 8.0f);
+        r = 0.1f * (1 - d);
+        g = 0.35f * (1 - d) + 0.1f;
+        b = 0.7f - 0.3f * d;
+      } else if (amount < -0.01f) {
+        r = 1.0f, g = 0.35f, b = 0.05f;
+      }
+      unsigned char* p = &img[((255 - z) * 512 + x) * 3];
+      p[0] = (unsigned char)std::min(255.f, r * shade * 255.f);
+      p[1] = (unsigned char)std::min(255.f, g * shade * 255.f);
+      p[2] = (unsigned char)std::min(255.f, b * shade * 255.f);
+
+      const Surface& s = surface[i];
+      float top_a = float(s.topColor >> 24) / 255.f;
+      float c[3];
+      for (int k = 0; k < 3; k++) {
+        float base = float((s.color >> (16 - 8 * k)) & 255) / 255.f;
+        float top = float((s.topColor >> (16 - 8 * k)) & 255) / 255.f;
+        c[k] = base + (top - base) * top_a;
+      }
+      if (amount > 0.01f) {
+        float d = std::min(0.8f, amount / 6.0f + 0.3f);
+        c[0] += (0.08f - c[0]) * d;
+        c[1] += (0.25f - c[1]) * d;
+        c[2] += (0.45f - c[2]) * d;
+      } else if (amount < -0.01f) {
+        c[0] = 1.0f, c[1] = 0.4f, c[2] = 0.05f;
+      }
+      if (ground_type(s.bits) == GT_HOUSE) c[0] = 0.85f, c[1] = 0.8f, c[2] = 0.7f;
+      unsigned char* q = &img[((255 - z) * 512 + 256 + x) * 3];
+      for (int k = 0; k < 3; k++) q[k] = (unsigned char)std::min(255.f, c[k] * shade * 255.f);
+    }
+  std::string path = preview_dir() + "/" + name + ".png";
+  EXPECT_NE(stbi_write_png(path.c_str(), 512, 256, 3, img.data(), 512 * 3), 0) << path;
+}
+
+class WorldGenDeterminism : public testing::Test
+{
+protected:
+  static char savedAppPath[260];
+
+  static void SetUpTestSuite()
+  {
+    memcpy(savedAppPath, app_path, sizeof(savedAppPath));
+    snprintf(app_path, sizeof(app_path), "%s/data/", repo_root().c_str());
+    reset_world_script_doubles();
+    set_error_message(nullptr);
+    init_world_script();
+  }
+  static void TearDownTestSuite()
+  {
+    shutdown_world_script();
+    world_script_vm.files.clear();
+    reset_world_script_doubles();
+    set_error_message(nullptr);
+    memcpy(app_path, savedAppPath, sizeof(savedAppPath));
+  }
+  void SetUp() override
+  {
+    ASSERT_EQ(error_text(), "") << "the world scripts failed to start";
+    local_player = nullptr;
+  }
+
+  static HSQUIRRELVM vm() { return world_script_vm.vm; }
+
+  static SQInteger evalInt(const char* expr)
+  {
+    StackRestore restore(vm());
+    std::string code = std::string("return (") + expr + ");";
+    EXPECT_TRUE(compile_script_buffer(vm(), code.c_str(), (SQInteger)code.size(), "eval")) << expr;
+    sq_pushroottable(vm());
+    EXPECT_TRUE(SQ_SUCCEEDED(sq_call(vm(), 1, SQTrue, SQTrue))) << expr;
+    SQInteger i = -999999;
+    sq_getinteger(vm(), -1, &i);
+    return i;
+  }
+  static bool run(const std::string& code)
+  {
+    StackRestore restore(vm());
+    if (!compile_script_buffer(vm(), code.c_str(), (SQInteger)code.size(), "run")) return false;
+    sq_pushroottable(vm());
+    return SQ_SUCCEEDED(sq_call(vm(), 1, SQFalse, SQTrue));
+  }
+
+  // Builds world `name` from a fixed state of the generator; checks it is whole.
+  static uint64_t build(const char* name, uint64_t seed)
+  {
+    game_rnd_seed = seed;
+    set_error_message(nullptr);
+    generate_world(name);
+    EXPECT_EQ(error_text(), "") << name;
+    for (int i = 0; i < HMAP_CELLS; i++)
+      if (!std::isfinite(hmap[i]) || !std::isfinite(water[0][i].amount)) {
+        ADD_FAILURE() << name << ": value not finite at cell " << i;
+        break;
+      }
+    EXPECT_EQ(memcmp(target_hmap, hmap, sizeof(hmap)), 0);
+    return world_hash();
+  }
+};
+char WorldGenDeterminism::savedAppPath[260];
+
+TEST_F(WorldGenDeterminism, MainMenuWorldIsTheSameFromTheSameSeed)
+{
+  uint64_t a = build("main_menu", 20240611);
+  write_preview("main_menu");
+  uint64_t b = build("main_menu", 20240611);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a, 0x0ull) << std::hex << a;
+  // Another seed, another world.
+  EXPECT_NE(build("main_menu", 99), a);
+}
+
+TEST_F(WorldGenDeterminism, UniverseWorldsAreVariedWholeAndReproducible)
+{
+  game_rnd_seed = 4242;
+  set_error_message(nullptr);
+  generate_universe();
+  ASSERT_EQ(error_text(), "");
+  ASSERT_EQ(universe.getType(), OT_TABLE);
+  ASSERT_TRUE(run("::U <- ::universe;"));  // the game shell's fetch puts it there
+
+  const int n = (int)evalInt("U.worlds.len()");
+  ASSERT_GE(n, 5);
+  EXPECT_EQ(evalInt("U.enteredWorld"), -1);
+  // Every world: a kind of its own, one castle, portals that lead somewhere
+  // and back, all plain values (the universe is saved with the game).
+  EXPECT_EQ(evalInt("(function() { local k = {}; foreach (w in U.worlds) k[w.kind] <- 1; return k.len(); })()"), n);
+  EXPECT_EQ(evalInt(
+              "(function() { local bad = 0; foreach (i, w in U.worlds) { "
+              "  if (typeof w.castle.x != \"integer\" || typeof w.castle.z != \"integer\") bad++; "
+              "  if (w.portals.len() == 0) bad++; "
+              "  foreach (p in w.portals) { local back = 0; "
+              "    foreach (q in U.worlds[p.target].portals) if (q.target == i) back++; "
+              "    if (back != 1 || p.target == i) bad++; } } return bad; })()"),
+            0);
+  MemoryOutputBuffer out;
+  EXPECT_NO_THROW(save_data(universe, out));
+
+  static const uint64_t golden[] = {0x0ull, 0x0ull, 0x0ull, 0x0ull, 0x0ull, 0x0ull, 0x0ull, 0x0ull};
+  std::vector<uint64_t> hashes;
+  for (int i = 0; i < n; i++) {
+    ASSERT_TRUE(run("U.enteredWorld = " + std::to_string(i) + ";"));
+    // Whatever state the generator is in, the world comes from its entry.
+    uint64_t h = build("game", 1000 + i);
+    hashes.push_back(h);
+    std::string kind;
+    {
+      StackRestore restore(vm());
+      ASSERT_TRUE(run("::kind_name <- U.worlds[" + std::to_string(i) + "].kind;"));
+      sq_pushroottable(vm());
+      sq_pushstring(vm(), "kind_name", -1);
+      sq_get(vm(), -2);
+      const SQChar* s = nullptr;
+      sq_getstring(vm(), -1, &s);
+      kind = s ? s : "?";
+    }
+    write_preview("world" + std::to_string(i) + "_" + kind);
+    if (i < (int)(sizeof(golden) / sizeof(golden[0]))) EXPECT_EQ(h, golden[i]) << "world " << i << " " << std::hex << h;
+    // The world's castle stands on dry land.
+    EXPECT_EQ(evalInt(("(function() { local c = U.worlds[" + std::to_string(i) +
+                       "].castle; return HmapMask.fromHeight().getraw(c.x, c.z) > 0.5 ? 1 : 0; })()")
+                        .c_str()),
+              1)
+      << kind;
+  }
+  std::set<uint64_t> distinct(hashes.begin(), hashes.end());
+  EXPECT_EQ((int)distinct.size(), n);
+
+  // Entering world 0 again gives it back exactly.
+  ASSERT_TRUE(run("U.enteredWorld = 0;"));
+  EXPECT_EQ(build("game", 555), hashes[0]);
+}
+
+}  // namespace
