@@ -7,7 +7,6 @@
 #include "scripting/hmGenScriptServices.h"
 
 void grab_scene_image() {}
-void reset_fluid_surfaces() {}
 void reset_common_fx() {}
 
 void stop_world_sounds() {}

@@ -118,7 +118,7 @@ BitMap* BitMap::makeCopy() const
 BitMap* BitMap::shiftedCopy(int dx, int dz) const
 {
   BitMap* m = new_bitmap_or_throw();
-  for (int z = 0; z < 256; z++) rotate_row(bits + ((z - dz) & 255) * 8, dx, m->bits + z * 8);
+  for (int z = 0; z < 256; z++) rotate_row(bits + wrap_sub(z, dz) * 8, dx, m->bits + z * 8);
   return m;
 }
 
@@ -150,7 +150,7 @@ int BitMap::testMask(BitMap* other, int op, int dx, int dz) const
   int count = 0;
   uint32_t b[8];
   for (int z = 0; z < 256; z++) {
-    rotate_row(other->bits + ((z - dz) & 255) * 8, dx, b);
+    rotate_row(other->bits + wrap_sub(z, dz) * 8, dx, b);
     for (int w = 0; w < 8; w++) count += __builtin_popcount(combine(bits[z * 8 + w], b[w], op));
   }
   return count;
@@ -177,7 +177,7 @@ void BitMap::bitwiseInplace(BitMap* other, int op, int dx, int dz)
   }
   uint32_t b[8];
   for (int z = 0; z < 256; z++) {
-    rotate_row(src + ((z - dz) & 255) * 8, dx, b);
+    rotate_row(src + wrap_sub(z, dz) * 8, dx, b);
     for (int w = 0; w < 8; w++) bits[z * 8 + w] = combine(bits[z * 8 + w], b[w], op);
   }
   cacheValid = 0;
@@ -217,8 +217,8 @@ int BitMap::testOverlap(BitMap* other, int dx, int dz)
   updateCache();
   other->updateCache();
   uint8_t xs[256], zs[256];
-  if (!overlap_axis(bounds[0], bounds[2], (other->bounds[0] + dx) & 255, other->bounds[2], xs)) return 0;
-  if (!overlap_axis(bounds[1], bounds[3], (other->bounds[1] + dz) & 255, other->bounds[3], zs)) return 0;
+  if (!overlap_axis(bounds[0], bounds[2], wrap_add(other->bounds[0], dx), other->bounds[2], xs)) return 0;
+  if (!overlap_axis(bounds[1], bounds[3], wrap_add(other->bounds[1], dz), other->bounds[3], zs)) return 0;
   uint32_t xmask[8] = {};
   for (int x = 0; x < 256; x++)
     if (xs[x]) xmask[x >> 5] |= 1u << (x & 31);
@@ -226,7 +226,7 @@ int BitMap::testOverlap(BitMap* other, int dx, int dz)
   uint32_t b[8];
   for (int z = 0; z < 256; z++) {
     if (!zs[z]) continue;
-    rotate_row(other->bits + ((z - dz) & 255) * 8, dx, b);
+    rotate_row(other->bits + wrap_sub(z, dz) * 8, dx, b);
     for (int w = 0; w < 8; w++) count += __builtin_popcount(bits[z * 8 + w] & b[w] & xmask[w]);
   }
   return count;

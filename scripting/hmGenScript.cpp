@@ -11,6 +11,7 @@
 #include "scripting/intMap.h"
 #include "scripting/palettes.h"
 #include "scripting/rampClasses.h"
+#include "scripting/scriptServices.h"
 #include "scripting/terrainNatives.h"
 #include "scripting/worldGenClasses.h"
 #include "scripting/worldNatives.h"
@@ -33,6 +34,8 @@ SqFunc<void> update_script_func;
 SqFunc<void> activate_current_world_func;
 SqFunc<void> set_pal_color_func;
 SqFunc<SqObject> get_savegame_globals_func;
+
+HSQUIRRELVM get_world_script_vm() { return world_script_vm.vm; }
 
 // ---- errors ----
 
@@ -82,7 +85,7 @@ void register_world_script_api(HSQUIRRELVM vm)
   StackRestore restore(vm);
   register_ramp_classes(vm);
   register_hmap_mask(vm);
-  register_world_gen_natives(vm);  // repaint_land, recolor_land4, gen_droplet_erosion
+  register_land_color_natives(vm);
   register_recolor_by_height(vm);
   register_int_map(vm);
   register_bit_map(vm);
@@ -90,6 +93,7 @@ void register_world_script_api(HSQUIRRELVM vm)
   if (bind_gameobj) bind_gameobj(vm);
   register_vec4f_random_color_natives(vm);
   register_terrain_natives(vm);
+  register_droplet_erosion(vm);
   register_world_constants(vm);
 }
 
@@ -127,7 +131,7 @@ static void include_or_throw(const char* path)
 {
   HSQUIRRELVM vm = world_script_vm.vm;
   sq_reseterror(vm);
-  if (!world_script_vm.include(path)) throw last_error_or(vm, (std::string("can't run ") + path).c_str());
+  if (!world_script_vm.include(path)) throw last_error_or(vm, (std::string("can't load ") + path).c_str());
 }
 
 void init_world_script()

@@ -121,15 +121,15 @@ int IntMap::testOverlap(IntMap* other, int dx, int dz)
   updateBounds();
   other->updateBounds();
   uint8_t xs[256], zs[256];
-  if (!overlap_axis(bounds[0], bounds[2], (other->bounds[0] + dx) & 255, other->bounds[2], xs)) return 0;
-  if (!overlap_axis(bounds[1], bounds[3], (other->bounds[1] + dz) & 255, other->bounds[3], zs)) return 0;
+  if (!overlap_axis(bounds[0], bounds[2], wrap_add(other->bounds[0], dx), other->bounds[2], xs)) return 0;
+  if (!overlap_axis(bounds[1], bounds[3], wrap_add(other->bounds[1], dz), other->bounds[3], zs)) return 0;
   int count = 0;
   for (int z = 0; z < 256; z++) {
     if (!zs[z]) continue;
     const int32_t* row = cells + z * 256;
-    const int32_t* orow = other->cells + ((z - dz) & 255) * 256;
+    const int32_t* orow = other->cells + wrap_sub(z, dz) * 256;
     for (int x = 0; x < 256; x++)
-      if (xs[x] && row[x] && orow[(x - dx) & 255]) count++;
+      if (xs[x] && row[x] && orow[wrap_sub(x, dx)]) count++;
   }
   return count;
 }

@@ -46,6 +46,11 @@ void register_int_map(HSQUIRRELVM vm);
 
 // ---- shared with BitMap ----
 
+// (a + b) & 255 and (a - b) & 255 for any 32-bit script offsets, without
+// signed overflow.
+inline int wrap_add(int a, int b) { return int((unsigned(a) + unsigned(b)) & 255u); }
+inline int wrap_sub(int a, int b) { return int((unsigned(a) - unsigned(b)) & 255u); }
+
 // The wrapped box (x, z, w, h) of the marked columns and rows: each axis is
 // the circle minus its longest run of unmarked entries (the first such run on
 // a tie); everything marked gives (0, 256); nothing marked gives all zeros.

@@ -210,9 +210,10 @@ static void gen_droplet_erosion(HSQUIRRELVM vm, SQInteger count)
   HeightmapData::genDropletErosion((unsigned)count, params);
 }
 
-void register_world_gen_natives(HSQUIRRELVM vm)
+void register_land_color_natives(HSQUIRRELVM vm)
 {
   bind_function(vm, repaint_land, "repaint_land");
   bind_function(vm, recolor_land4, "recolor_land4");
-  bind_function(vm, gen_droplet_erosion, "gen_droplet_erosion");
 }
+
+void register_droplet_erosion(HSQUIRRELVM vm) { bind_function(vm, gen_droplet_erosion, "gen_droplet_erosion"); }

@@ -41,5 +41,7 @@ void read_erosion_params(HSQUIRRELVM vm, SQInteger idx, SqErosionParams& params)
 // becomes 1), times 255, rounded to nearest, as 0xAARRGGBB.
 uint32_t pack_script_color(vec4f c);
 
-// Root natives "repaint_land", "recolor_land4" and "gen_droplet_erosion".
-void register_world_gen_natives(HSQUIRRELVM vm);
+// Root natives "repaint_land" and "recolor_land4".
+void register_land_color_natives(HSQUIRRELVM vm);
+// Root native "gen_droplet_erosion".
+void register_droplet_erosion(HSQUIRRELVM vm);

@@ -256,8 +256,11 @@ void advect_faces(const StepFactors& f, const Water* src, Water* dst)
     const SourceRow& cur = rows[(z + 1) % 3];
     SourceRow& nxt = rows[(z + 2) % 3];
     load_row(nxt, src, z + 1);
-    for (int x = 0; x < HMAP_SIZE; x++)
-      gate_factor[x] = (float(noise_perm[z + noise_perm[x]]) / 255.f) * 0.85f + 1.f - 0.85f;
+    for (int x = 0; x < HMAP_SIZE; x += 4) {
+      vec4i n = _mm_setr_epi32(noise_perm[z + noise_perm[x]], noise_perm[z + noise_perm[x + 1]],
+                               noise_perm[z + noise_perm[x + 2]], noise_perm[z + noise_perm[x + 3]]);
+      v_st(gate_factor + x, (v_cvt_i2f(n) / v_splat(255.f)) * v_splat(0.85f) + v_splat(1.f) - v_splat(0.85f));
+    }
 
     const vec4f Z = v_splat(float(z));
     for (int x = 0; x < HMAP_SIZE; x += 4) {

@@ -342,28 +342,26 @@ static inline void sincos_float(float a, float& s, float& c)
     double r = ((x - fk * 1.57079632673412561417e+00) - fk * 6.07710050630396597660e-11) -
                fk * 2.02226624871116645580e-21;
     double z = r * r;
-    double sr = r + r * z *
-                        (-1.66666666666666324348e-01 +
-                         z * (8.33333333332248946124e-03 +
-                              z * (-1.98412698298579493134e-04 +
-                                   z * (2.75573137070700676789e-06 +
-                                        z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)))));
-    double cr = 1.0 - 0.5 * z +
-                z * z *
-                    (4.16666666666666019037e-02 +
-                     z * (-1.38888888888741095749e-03 +
-                          z * (2.48015872894767294178e-05 +
-                               z * (-2.75573143513906633035e-07 +
-                                    z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
+    double z2 = z * z, z4 = z2 * z2;
+    // Estrin's scheme: shorter dependency chains than Horner's.
+    double sp = (-1.66666666666666324348e-01 + z * 8.33333333332248946124e-03) +
+                z2 * (-1.98412698298579493134e-04 + z * 2.75573137070700676789e-06) +
+                z4 * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10);
+    double cp = (4.16666666666666019037e-02 + z * -1.38888888888741095749e-03) +
+                z2 * (2.48015872894767294178e-05 + z * -2.75573143513906633035e-07) +
+                z4 * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11);
+    double sr = r + r * z * sp;
+    double cr = 1.0 - 0.5 * z + z2 * cp;
     // Quadrant k: odd swaps sine and cosine; bit 1 of k (sine) and of k + 1
     // (cosine) negates. Without branches: the quadrant is unpredictable.
-    const double both[2] = {sr, cr};
-    double sv = both[k & 1], cv = both[(k + 1) & 1];
-    uint64_t sb, cb;
-    memcpy(&sb, &sv, 8);
-    memcpy(&cb, &cv, 8);
+    uint64_t srb, crb;
+    memcpy(&srb, &sr, 8);
+    memcpy(&crb, &cr, 8);
+    uint64_t swap = 0 - uint64_t(k & 1);
+    uint64_t sb = (srb & ~swap) | (crb & swap), cb = (crb & ~swap) | (srb & swap);
     sb ^= uint64_t(k & 2) << 62;
     cb ^= uint64_t((k + 1) & 2) << 62;
+    double sv, cv;
     memcpy(&sv, &sb, 8);
     memcpy(&cv, &cb, 8);
     if (!near_float_midpoint(sv) && !near_float_midpoint(cv)) {

@@ -60,7 +60,7 @@ function main_menu_entry()
   w.name = "Quillmere";
   // The volcano in the middle of the map, the castle on its lower slopes.
   w.vent = {x = 128, z = 128};
-  local a = frnd() * TWO_PI;
+  local a = frnd() * PI * 2.0;
   w.castle = {x = (128 + cos(a) * 64.0).tointeger(), z = (128 + sin(a) * 64.0).tointeger()};
   return w;
 }

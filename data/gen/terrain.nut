@@ -152,9 +152,18 @@ function shape_islands(w)
 
 function shape_mountains(w)
 {
-  add_simplex_noise(0.0, 12.0, 2, 3, 0.5);
-  add_ridged(16.0, 3.0, 3, 2.0);
-  add_simplex_noise(0.0, 3.0, 16, 2, 0.5);
+  // Massifs from broad noise; ridges rise with the massif under them, so the
+  // peaks gather into ranges and the valleys between stay open.
+  add_simplex_noise(0.0, 20.0, 2, 4, 0.5);
+  local n1 = HmapMask.fromSimplexNoise(1.0, 4.0, 1, null, 0.5);
+  local n2 = HmapMask.fromSimplexNoise(1.0, 8.0, 1, null, 0.5);
+  local n3 = HmapMask.fromSimplexNoise(1.0, 16.0, 1, null, 0.5);
+  local ridges = HmapMask(function(x, z) {
+    local a = 1.0 - fabs(n1.getraw(x, z)), b = 1.0 - fabs(n2.getraw(x, z)), c = 1.0 - fabs(n3.getraw(x, z));
+    return a * a + 0.5 * b * b + 0.25 * c * c;
+  });
+  apply_height_mask(ridges, @(h, r) h + r * h * 1.3);
+  add_simplex_noise(0.0, 2.0, 16, 2, 0.5);
 }
 
 function shape_volcanic(w)
@@ -225,7 +234,7 @@ function shape_canyons(w)
   add_simplex_noise(0.0, 6.0, 4, 3, 0.5);
   apply_height_mask(null, @(h) h + 16.0);
   cut_canyons(15.0, 3.0, 0.14);
-  cut_canyons(7.0, 6.0, 0.07);
+  cut_canyons(6.0, 6.0, 0.05);
   add_terraces(3.0, 0.12);
   add_simplex_noise(0.0, 1.0, 16, 2, 0.5);
 }
@@ -234,8 +243,7 @@ function shape_canyons(w)
 // islands, with a crater lake of lava.
 function shape_showcase(w)
 {
-  add_simplex_noise(0.0, 10.0, 4, 5, 0.55);
+  add_simplex_noise(0.0, 13.0, 4, 5, 0.55);
   apply_height_mask(volcano_mask(w.vent.x, w.vent.z, 100.0, 46.0, 13.0, 12.0), null);
-  add_ridged(4.0, 8.0, 2, 3.0);
   w.vents <- [{x = w.vent.x, z = w.vent.z, r = 12.0}];
 }

@@ -25,7 +25,7 @@ world_kinds <- {
              grass = [0.02, 0.1], snow = 0.12, sun = 0.05, houses = 3, title = "Frozen wastes"},
   canyons = {shape = shape_canyons, water = 0.05, top = 26.0, depth = 3.0, erosion = 6000,
              grass = [0.0, 0.15], snow = 2.0, sun = 0.17, houses = 4, title = "Canyons"},
-  showcase = {shape = shape_showcase, water = 0.55, top = 44.0, depth = 9.0, erosion = 12000,
+  showcase = {shape = shape_showcase, water = 0.5, top = 44.0, depth = 9.0, erosion = 9000,
               grass = [0.03, 0.45], snow = 0.8, sun = 0.08, houses = 6, title = "Fire and sea"},
 };
 
@@ -63,7 +63,7 @@ function land_entry(kind, pal, h, flat, shade)
     if (t > g[0] && t < g[1] && flat > 0.5) {
       surf = ST_GRASS;
       local a = smoothstep(0.5, 0.9, flat) * smoothstep(g[0], g[0] + 0.05, t) * (1.0 - smoothstep(g[1] - 0.08, g[1], t));
-      topc = with_alpha(pal.grass, (a * 220).tointeger());
+      topc = with_alpha(pal.grass, (a * 170).tointeger());
     }
     if (t > kind.snow && flat > 0.35) {
       surf = ST_SNOW;
@@ -219,22 +219,31 @@ function build_world(w)
   show_splash("Painting " + w.name, 0.3);
   local special = null;
   if ("vents" in w) {
-    local vents = w.vents, ash = pal.accent;
+    // Ash round the vents, darkest at the rim.
+    local heat = HmapMask(0.0), ash = pal.accent, cliff = pal.cliff;
+    foreach (v in w.vents) {
+      local r = v.r * 2.6;
+      heat.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
+        local dx = x - v.x, dz = z - v.z;
+        local t = 1.0 - sqrt(dx * dx + dz * dz) / r;
+        return t > old ? t : old;
+      });
+    }
     special = function(x, z, h) {
-      foreach (v in vents) {
-        local dx = wrap(x - v.x), dz = wrap(z - v.z);
-        local d2 = dx * dx + dz * dz, r = v.r * 2.6;
-        if (d2 < r * r) {
-          local t = sqrt(d2) / r;
-          return [mix_col(ash, pal.cliff, t * t), GT_ROCK, with_alpha(0xFF0A0A0A, ((1.0 - t) * 160).tointeger()), ST_ASH];
-        }
-      }
-      return null;
+      local t = heat.getraw(x, z);
+      if (t <= 0.0) return null;
+      return [mix_col(cliff, ash, t * (2.0 - t)), GT_ROCK, with_alpha(0xFF0A0A0A, (t * 160).tointeger()), ST_ASH];
     };
   }
   paint_world(kind, pal, special);
 
   if (kind.erosion > 0) gen_droplet_erosion(kind.erosion, {Kq = 8.0, Kr = 0.6, Kd = 0.06, depositBlend = 1.5});
+  // Sediment fills the lowest ground: the sea is set again so that it covers
+  // the kind's share of the world.
+  if (kind.water > 0.0) {
+    local sea = height_quantile(sample_heights(), kind.water);
+    apply_height_mask(null, @(h) h - sea);
+  }
 
   // Erosion may have nibbled at the pads.
   level_pad(w.castle.x, w.castle.z, 11.0, 2.0);

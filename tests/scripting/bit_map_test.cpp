@@ -203,6 +203,10 @@ TEST(BitMapScript, BitsReadAsThirtyTwoBitWordsAndCoordinatesWrap)
     {"m.inverse().findPixel(false)", 31},
     // new(x, z) = old(x - 1, z + 1): (3, 1) comes first, at (4, 0)
     {"m.shiftedCopy(1, -1).findPixel(true)", 4},
+    // offsets of any 32-bit size wrap like their low byte
+    {"m.shiftedCopy(0x80000000, 0x7FFFFF00).findPixel(true)", 31},
+    {"m.testOverlap(m, 0x80000000, -0x80000000)", 4},
+    {"m.testMask(m, 8, 0x1FFFFFF00, 0)", 4},
   };
   for (const Case& c : cases) EXPECT_EQ(t.evalInt(c.expr), c.value) << c.expr;
   EXPECT_TRUE(t.evalBool("m.shiftedCopy(1, -1).get(32, 255) != 0 && m.shiftedCopy(1, -1).get(0, 255) != 0"));

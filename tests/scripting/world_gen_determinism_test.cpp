@@ -1,12 +1,14 @@
-// The game's own world scripts (data/gen): they run without an error, the
+// The game's own scripts: the world scripts (data/gen) run without an error, the
 // universe has the shape the game shell relies on, and "main_menu" and every
 // world of a universe come out bit for bit the same from the same seed, in
 // every build (golden hashes of heights, colours and fluid). Preview images of
-// each world (shaded heights, colours) are written to <build>/previews/.
+// each world (shaded heights, colours) are written to <build>/previews/. The
+// effect script (data/test/fx.nut) runs every one of its effects.
 #include <gtest/gtest.h>
 
 #include "world_script_doubles.h"
 
+#include "scripting/fxScript.h"
 #include "scripting/hmGenScript.h"
 #include "scripting/scriptSave.h"
 
@@ -267,6 +269,29 @@ TEST_F(WorldGenDeterminism, UniverseWorldsAreVariedWholeAndReproducible)
   // Entering world 0 again gives it back exactly.
   ASSERT_TRUE(run("U.enteredWorld = 0;"));
   EXPECT_EQ(build("game", 555), hashes[0]);
+}
+
+// The plug-in calls the effects by name with a position, a direction, a
+// colour and a strength.
+TEST(ShippedEffectScript, EveryEffectRunsWithoutAnError)
+{
+  char saved[260];
+  memcpy(saved, app_path, sizeof(saved));
+  snprintf(app_path, sizeof(app_path), "%s/data/", repo_root().c_str());
+  set_error_message(nullptr);
+  EXPECT_TRUE(init_fx_script());
+  EXPECT_EQ(error_text(), "");
+  const char* effects[] = {"fire_burst", "smoke_column", "water_splash", "magic_sparkle", "lava_spit", "portal_glow",
+                           "steam_puff"};
+  for (const char* e : effects) {
+    call_fx_script(e, make4f(10, 5, 20, 1), make4f(0, 1, 0, 0), make4f(0.4, 0.7, 1.0, 1.0), 1.0f);
+    EXPECT_EQ(error_text(), "") << e;
+  }
+  update_fx_script(0.05f);
+  EXPECT_EQ(error_text(), "");
+  close_fx_script();
+  fx_script_vm.files.clear();
+  memcpy(app_path, saved, sizeof(saved));
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+// Timing of the game's world scripts (data/gen): the main-menu world, a world
+// entered from a universe (every kind of world in turn) and a new universe.
+// Each world should take at most about half a second.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "scripting/hmGenScript.h"
+#include "scripting/worldNativesServices.h"
+
+#include "engine/paths.h"
+#include "engine/random.h"
+#include "engine/visualLog.h"
+
+// The world VM's outside services as the scripting tests double them, and
+// the world grid's.
+#include "scripting/world_script_doubles.cpp"
+#include "world/world_services_doubles.cpp"
+
+// The natives' services: no sky, no sound, no plug-in.
+void set_sun_direction(vec4f, bool) {}
+unsigned play_sound_event(const char*) { return 0; }
+float (*get_land_height)(float x, float z) = nullptr;
+
+namespace
+{
+
+// Generation logs its statistics on every run; they would flood the report.
+struct QuietStdout
+{
+  int saved;
+  QuietStdout()
+  {
+    fflush(stdout);
+    saved = dup(1);
+    FILE* null = freopen("/dev/null", "w", stdout);
+    (void)null;
+  }
+  ~QuietStdout()
+  {
+    fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+  }
+};
+
+// The world VM on the repository's data, started once for all benchmarks.
+void start_world_scripts()
+{
+  if (world_script_vm.vm) return;
+  std::string root = __FILE__;  // <root>/bench/world_script_bench.cpp
+  for (int i = 0; i < 2; ++i) root = root.substr(0, root.rfind('/'));
+  snprintf(app_path, sizeof(app_path), "%s/data/", root.c_str());
+  reset_world_script_doubles();
+  QuietStdout quiet;
+  init_world_script();
+  if (has_error_message()) fprintf(stderr, "world scripts: %s\n", error_message_text.data);
+}
+
+void BM_GenerateMainMenu(benchmark::State& state)
+{
+  start_world_scripts();
+  for (auto _ : state) {
+    game_rnd_seed = 20240611;
+    QuietStdout quiet;
+    generate_world("main_menu");
+  }
+}
+BENCHMARK(BM_GenerateMainMenu)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+
+void BM_GenerateUniverse(benchmark::State& state)
+{
+  start_world_scripts();
+  for (auto _ : state) {
+    game_rnd_seed = 4242;
+    QuietStdout quiet;
+    generate_universe();
+  }
+}
+BENCHMARK(BM_GenerateUniverse)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+
+// Entering world `range(0)` of a universe: one benchmark per kind of world.
+void BM_GenerateGameWorld(benchmark::State& state)
+{
+  start_world_scripts();
+  {
+    QuietStdout quiet;
+    game_rnd_seed = 4242;
+    generate_universe();
+  }
+  sqbind::StackRestore restore(world_script_vm.vm);
+  std::string code = "::universe.enteredWorld = " + std::to_string(state.range(0)) + ";";
+  compile_script_buffer(world_script_vm.vm, code.c_str(), (SQInteger)code.size(), "bench");
+  sq_pushroottable(world_script_vm.vm);
+  sq_call(world_script_vm.vm, 1, SQFalse, SQTrue);
+  for (auto _ : state) {
+    QuietStdout quiet;
+    generate_world("game");
+  }
+}
+BENCHMARK(BM_GenerateGameWorld)
+  ->DenseRange(0, 7)
+  ->Unit(benchmark::kMillisecond)
+  ->UseRealTime()
+  ->Repetitions(5)
+  ->ReportAggregatesOnly();
+
+}  // namespace

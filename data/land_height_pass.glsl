@@ -1,0 +1,28 @@
+// Vertex stage shared by the passes that compute a texture from the height
+// texture (normals, aperture). The full-screen quad is squeezed onto the
+// region being computed (vs_c[16]: scale xy, offset zw), and the texture
+// coordinates follow the squeezed position (vs_c[17]: clip space to the
+// height texture's texel centres). A target texel thus sits at the same
+// world position whatever the target's size: texel k of an n-wide target at
+// cell coordinate k * 256 / n.
+
+VARYING vec2 tc;
+
+#ifdef VSH
+in vec4 POSITION0;
+
+void vsh()
+{
+  vec2 p = POSITION0.xy * vs_c[16].xy + vs_c[16].zw;
+  gl_Position = vec4(p, 0.0, 1.0);
+  tc = p * vs_c[17].xy + vs_c[17].zw;
+}
+#endif
+
+#ifdef PSH
+// Height with fluid at a texture coordinate (s0, wrapping, linear).
+float land_height(vec2 at)
+{
+  return texture(s0, at).r;
+}
+#endif

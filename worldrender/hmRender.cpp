@@ -1,0 +1,390 @@
+// The land renderer's resources, its texture passes and the frame update.
+// The per-frame meshes and the draws are in hmRenderMesh.cpp.
+#include "worldrender/hmRender.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/config.h"
+#include "engine/d3d_render.h"
+#include "engine/debug.h"
+#include "engine/font.h"
+#include "engine/textureCache.h"
+#include "worldrender/fluidSurface.h"
+#include "worldrender/hmMapRender.h"
+#include "worldrender/hmRenderInternal.h"
+#include "worldrender/hmRenderServices.h"
+
+using namespace HeightmapData;
+
+namespace HeightmapRenderer
+{
+Texture hmapTex = nullptr;
+Texture normTex = nullptr;
+Texture aperTex = nullptr;
+Texture colrTex = nullptr;
+Texture topcTex = nullptr;
+alignas(16) float curh[HMAP_CELLS];
+}  // namespace HeightmapRenderer
+
+using namespace HeightmapRenderer;
+
+LandRenderState land_rs;
+LandRenderStats land_render_stats;
+
+namespace
+{
+
+// Set at start-up: the first refresh fills both members of each pair, so the
+// first frames do not blend from an empty texture.
+bool pairs_unfilled = false;
+
+const VertexElementDesc LAND_LAYOUT[] = {
+    {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
+    {4, 0, VDECL_FLOAT1, VDECL_POSITION, 1},
+    {0, 255, 0, 0, 0},
+};
+const VertexElementDesc PATCH_LAYOUT[] = {
+    {0, 0, VDECL_FLOAT2, VDECL_POSITION, 0},
+    {0, 1, VDECL_SHORT2, VDECL_POSITION, 1},
+    {4, 1, VDECL_FLOAT4, VDECL_POSITION, 2},
+    {0, 255, 0, 0, 0},
+};
+const VertexElementDesc COLOR_LAYOUT[] = {
+    {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
+    {4, 0, VDECL_D3DCOLOR, VDECL_COLOR, 0},
+    {0, 255, 0, 0, 0},
+};
+const VertexElementDesc FLOAT_LAYOUT[] = {
+    {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
+    {4, 0, VDECL_FLOAT1, VDECL_TEXCOORD, 0},
+    {0, 255, 0, 0, 0},
+};
+const VertexElementDesc FLUID_LAYOUT_HQ[] = {
+    {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
+    {4, 0, VDECL_FLOAT1, VDECL_POSITION, 1},
+    {8, 0, VDECL_FLOAT4, VDECL_TEXCOORD, 0},
+    {24, 0, VDECL_SHORT2, VDECL_TEXCOORD, 1},
+    {0, 255, 0, 0, 0},
+};
+const VertexElementDesc FLUID_LAYOUT_LQ[] = {
+    {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
+    {4, 0, VDECL_FLOAT1, VDECL_POSITION, 1},
+    {8, 0, VDECL_FLOAT1, VDECL_TEXCOORD, 1},
+    {0, 255, 0, 0, 0},
+};
+
+Texture make_land_texture(int size, int format)
+{
+  Texture t = create_render_texture(size, size, format);
+  if (!t) fatal("can't create land textures");
+  return t;
+}
+
+VertexBuffer make_vb(int bytes, int flags, const char* message)
+{
+  VertexBuffer vb = create_vb(bytes, flags);
+  if (!vb) fatal("%s", message);
+  return vb;
+}
+
+IndexBuffer make_ib(int count, int flags, const char* message)
+{
+  IndexBuffer ib = create_ib(count, flags);
+  if (!ib) fatal("%s", message);
+  return ib;
+}
+
+void set_consts_vs(int reg, float x, float y, float z, float w)
+{
+  const float c[4] = {x, y, z, w};
+  set_vs_constants(reg, c, 1);
+}
+
+void set_consts_ps(int reg, float x, float y, float z, float w)
+{
+  const float c[4] = {x, y, z, w};
+  set_ps_constants(reg, c, 1);
+}
+
+// States every texture pass needs whatever the scene left behind.
+void begin_texture_pass(Texture target)
+{
+  set_render_target(target, 0, false);
+  set_blend_none();
+  set_atest(0);
+  set_zenable(false);
+  set_stencil_test(0, 0, 8);
+  set_wireframe(false);
+  set_cull_mode(0);
+  set_color_write_mask(15);
+}
+
+void assert_region(int x0, int z0, int nx, int nz)
+{
+  LAND_ASSERT(nx>0 && nz>0);
+  LAND_ASSERT(x0>=0 && z0>=0 && x0+nx<=HMAP_SIZE && z0+nz<=HMAP_SIZE);
+}
+
+// Point lists of one value per cell into a 256 x 256 target: clip x = x/128 - 1,
+// clip y = 1 - z/128, one buffer of 4096 points drawn at a time.
+template <typename Point, typename Fill>
+void draw_region_points(int x0, int z0, int nx, int nz, Fill fill)
+{
+  set_consts_vs(16, 1.f / 128.f, -1.f / 128.f, -1.f, 1.f);
+  set_vb(0, land_rs.pointVB, 0, sizeof(Point));
+  int n = 0;
+  Point* v = nullptr;
+  for (int z = z0; z < z0 + nz; ++z) {
+    for (int x = x0; x < x0 + nx; ++x) {
+      if (!v) {
+        v = (Point*)lock_vb(land_rs.pointVB, 0, 0);
+        LAND_ASSERT(v);
+      }
+      Point& p = v[n];
+      p.x = int16_t(x);
+      p.z = int16_t(z);
+      fill(p, (z << HMAP_SIZE_SHIFT) | x);
+      if (++n == UPLOAD_POINTS) {
+        unlock_vb(land_rs.pointVB);
+        draw_prim(1, 0, n);
+        n = 0;
+        v = nullptr;
+      }
+    }
+  }
+  if (v) {
+    unlock_vb(land_rs.pointVB);
+    draw_prim(1, 0, n);
+  }
+}
+
+// One full-screen pass computing a region of a ping-pong texture from the
+// height texture: the quad is squeezed onto the region, and the texture
+// coordinates follow the squeezed position.
+void height_texture_pass(Texture target, Shader* shader, int x0, int z0, int nx, int nz)
+{
+  begin_texture_pass(target);
+  set_shader(shader);
+  set_texture(0, hmapTex);
+  set_texture_address(0, 0);
+  set_texture_filter(0, true);
+  set_consts_vs(17, 0.5f, -0.5f, 0.501953125f, 0.501953125f);
+  set_consts_ps(0, 1.f / 256.f, 1.f / 256.f, 0.f, 0.f);
+  set_consts_vs(16, float(nx) / 256.f, float(nz) / 256.f, float(2 * x0 + nx) / 256.f - 1.f,
+                1.f - float(2 * z0 + nz) / 256.f);
+  draw_postfx();
+}
+
+void clear_texture(Texture t, D3dColor c)
+{
+  begin_texture_pass(t);
+  clear_view_color(c);
+}
+
+void settle_pair(Texture pair[2], int cur)
+{
+  if (pair[0] && pair[1]) copy_texture(pair[cur], pair[cur ^ 1]);
+}
+
+int camera_cell(float v)
+{
+  const float f = std::floor(v + 0.5f);
+  // Vertex coordinates are 16-bit: a camera beyond that range is pulled back.
+  if (!(f > -32000.f)) return -32000;
+  if (!(f < 32000.f)) return 32000;
+  return int(f);
+}
+
+}  // namespace
+
+// ------------------------------------------------------------- start-up ----
+
+void init_land_render()
+{
+  close_land_render();
+  show_splash("Compiling land shaders", -1.0f);
+  LandRenderState& s = land_rs;
+  const bool hq = gfx_quality == 1;
+
+  s.landDecl = get_vertex_decl(LAND_LAYOUT);
+  s.patchDecl = get_vertex_decl(PATCH_LAYOUT);
+  s.colorDecl = get_vertex_decl(COLOR_LAYOUT);
+  s.floatDecl = get_vertex_decl(FLOAT_LAYOUT);
+  s.fluidDecl = get_vertex_decl(hq ? FLUID_LAYOUT_HQ : FLUID_LAYOUT_LQ);
+  s.fluidStride = hq ? int(sizeof(FluidVertexHQ)) : int(sizeof(FluidVertexLQ));
+
+  s.landShader = create_shader(hq ? "dr_land.sh" : "land.sh", nullptr);
+  s.patchShader = create_shader(hq ? "dr_land.sh" : "land.sh", "INST\0 1\0");
+  s.waterShader = create_shader(hq ? "dr_water.sh" : "water.sh", nullptr);
+  s.lavaShader = create_shader(hq ? "dr_lava.sh" : "lava.sh", nullptr);
+  s.loadColorShader = create_shader("load_color.sh", nullptr);
+  s.loadFloatShader = create_shader("load_float.sh", nullptr);
+  s.normShader = create_shader(hq ? "calc_norm.sh" : "calc_norm_low.sh", nullptr);
+  if (hq) {
+    s.aperShader[0] = create_shader("calc_aper.sh", "QUALITY\0 0\0");
+    s.aperShader[1] = create_shader("calc_aper.sh", "QUALITY\0 1\0");
+    s.aperShader[2] = create_shader("calc_aper.sh", "QUALITY\0 2\0");
+  }
+  s.interpShader = create_shader("interp_tex.sh", nullptr);
+  s.horizonShader = create_shader("horizon.sh", nullptr);
+
+  if (hq) {
+    aperTex = make_land_texture(HMAP_SIZE, RT_A8R8G8B8);
+    s.aperPair[0] = make_land_texture(HMAP_SIZE, RT_A8R8G8B8);
+    s.aperPair[1] = make_land_texture(HMAP_SIZE, RT_A8R8G8B8);
+  }
+  normTex = make_land_texture(NORMAL_SIZE, RT_A8R8G8B8);
+  s.normPair[0] = make_land_texture(NORMAL_SIZE, RT_A8R8G8B8);
+  s.normPair[1] = make_land_texture(NORMAL_SIZE, RT_A8R8G8B8);
+  colrTex = make_land_texture(HMAP_SIZE, RT_A8R8G8B8);
+  topcTex = make_land_texture(HMAP_SIZE, RT_A8R8G8B8);
+  hmapTex = make_land_texture(HMAP_SIZE, RT_R32F);
+  s.detailTex = get_texture("detail.dds", false);
+  if (!s.detailTex) fatal("can't create land textures");
+  if (hq) {
+    s.foamTex = get_texture("foam.dds", true);
+    s.lavaTex = get_texture("lava.dds", true);
+  }
+  s.normCur = s.aperCur = 0;
+  pairs_unfilled = true;
+
+  s.pointVB = make_vb(UPLOAD_POINTS * 8, 0, "Can't create color VB");
+  s.landVB = make_vb(LAND_WINDOW * LAND_WINDOW * int(sizeof(LandVertex)), 0, "Can't create land VB");
+  if (hq) s.horizonVB = make_vb(HORIZON_VERTS * int(sizeof(LandVertex)), 0, "Can't create land VB");
+  s.instVB = make_vb(4096 * int(sizeof(PatchInstance)), 0, "Can't create land VB");
+  s.patchVB = make_vb(PATCH_VERTS * int(sizeof(PatchVertex)), VB_STATIC, "Can't create land VB");
+  s.waterVB = make_vb(LAND_WINDOW * LAND_WINDOW * s.fluidStride, 0, "Can't create water VB");
+  s.lavaVB = make_vb(LAND_WINDOW * LAND_WINDOW * s.fluidStride, 0, "Can't create lava VB");
+  s.landIB = make_ib(LAND_INDICES, VB_STATIC, "Can't create land IB");
+  if (hq) s.horizonIB = make_ib(HORIZON_INDICES, VB_STATIC, "Can't create land IB");
+  s.patchIB = make_ib(PATCH_TRIS * 3, VB_STATIC, "Can't create land IB");
+  s.waterIB = make_ib(FLUID_INDICES, 0, "Can't create water IB");
+  s.lavaIB = make_ib(FLUID_INDICES, 0, "Can't create lava IB");
+  build_static_land_meshes();
+
+  init_world_map_render();
+  init_fluid_surfaces();
+  memset(curh, 0, sizeof(curh));
+  s.ready = true;
+  s.refresh = true;
+}
+
+void close_land_render()
+{
+  LandRenderState& s = land_rs;
+  close_world_map_render();
+  Shader* shaders[] = {s.landShader,  s.patchShader,   s.waterShader,   s.lavaShader,    s.loadColorShader,
+                       s.loadFloatShader, s.normShader, s.aperShader[0], s.aperShader[1], s.aperShader[2],
+                       s.interpShader, s.horizonShader};
+  for (Shader* sh : shaders) destroy_shader(sh);
+  Texture textures[] = {aperTex, s.aperPair[0], s.aperPair[1], normTex, s.normPair[0], s.normPair[1],
+                        colrTex, topcTex,       hmapTex};
+  for (Texture t : textures) release_texture(t);
+  free_texture(s.detailTex);
+  free_texture(s.foamTex);
+  free_texture(s.lavaTex);
+  VertexBuffer vbs[] = {s.pointVB, s.landVB, s.horizonVB, s.instVB, s.patchVB, s.waterVB, s.lavaVB};
+  for (VertexBuffer vb : vbs) release_vb(vb);
+  IndexBuffer ibs[] = {s.patchIB, s.landIB, s.horizonIB, s.waterIB, s.lavaIB};
+  for (IndexBuffer ib : ibs) release_ib(ib);
+  s = LandRenderState();
+  hmapTex = normTex = aperTex = colrTex = topcTex = nullptr;
+}
+
+void invalidate_land_textures() { land_rs.refresh = true; }
+bool land_textures_invalid() { return land_rs.refresh; }
+
+Texture current_land_normals() { return land_rs.normPair[land_rs.normCur]; }
+Texture current_land_aperture() { return land_rs.aperPair[land_rs.aperCur]; }
+
+// --------------------------------------------------------- region passes ----
+
+void upload_land_heights(int x0, int z0, int nx, int nz)
+{
+  assert_region(x0, z0, nx, nz);
+  begin_texture_pass(hmapTex);
+  set_shader(land_rs.loadFloatShader);
+  set_vertex_decl(land_rs.floatDecl);
+  const WaterRow* w = water;
+  draw_region_points<FloatPoint>(x0, z0, nx, nz, [w](FloatPoint& p, int i) {
+    p.value = hmap[i] + std::fabs(w[cell_z(i)][cell_x(i)].amount);
+  });
+}
+
+void upload_land_colors(int x0, int z0, int nx, int nz)
+{
+  assert_region(x0, z0, nx, nz);
+  set_shader(land_rs.loadColorShader);
+  begin_texture_pass(colrTex);
+  set_vertex_decl(land_rs.colorDecl);
+  draw_region_points<ColorPoint>(x0, z0, nx, nz, [](ColorPoint& p, int i) { p.color = surface[i].color; });
+  begin_texture_pass(topcTex);
+  draw_region_points<ColorPoint>(x0, z0, nx, nz, [](ColorPoint& p, int i) { p.color = surface[i].topColor; });
+}
+
+void calc_land_normals(int x0, int z0, int nx, int nz)
+{
+  assert_region(x0, z0, nx, nz);
+  land_rs.normCur ^= 1;
+  height_texture_pass(land_rs.normPair[land_rs.normCur], land_rs.normShader, x0, z0, nx, nz);
+}
+
+void calc_land_aperture(int x0, int z0, int nx, int nz)
+{
+  assert_region(x0, z0, nx, nz);
+  if (!land_rs.aperPair[0]) return;  // low quality has no aperture
+  land_rs.aperCur ^= 1;
+  height_texture_pass(land_rs.aperPair[land_rs.aperCur], land_rs.aperShader[clamped_land_shadow_quality()], x0, z0,
+                      nx, nz);
+}
+
+void interpolate_land_textures(Texture dst, Texture previous, Texture current, float f, int size)
+{
+  begin_texture_pass(dst);
+  set_shader(land_rs.interpShader);
+  set_texture(0, previous);
+  set_texture(1, current);
+  set_texture_address(0, 0);
+  set_texture_address(1, 0);
+  // Texel centres meet texel centres: point sampling keeps the blend exact.
+  set_texture_filter(0, false);
+  set_texture_filter(1, false);
+  const float h = 0.5f + 0.5f / float(size);
+  set_consts_vs(16, 0.5f, -0.5f, h, h);
+  set_consts_ps(0, f, f, f, f);
+  draw_postfx();
+}
+
+// ----------------------------------------------------------- frame update ----
+
+void update_land_render(float t)
+{
+  LandRenderState& s = land_rs;
+  if (!s.ready) return;
+  const float f = 20.f * t;
+  const vec4f cam = land_camera_pos();
+  s.camX = camera_cell(v_extract_x(cam));
+  s.camZ = camera_cell(v_extract_z(cam));
+
+  if (s.refresh) {
+    upload_land_heights(0, 0, HMAP_SIZE, HMAP_SIZE);
+    calc_land_normals(0, 0, HMAP_SIZE, HMAP_SIZE);
+    if (gfx_quality == 1) calc_land_aperture(0, 0, HMAP_SIZE, HMAP_SIZE);
+    if (pairs_unfilled) {
+      settle_pair(s.normPair, s.normCur);
+      settle_pair(s.aperPair, s.aperCur);
+      pairs_unfilled = false;
+    }
+    upload_land_colors(0, 0, HMAP_SIZE, HMAP_SIZE);
+    update_world_map();
+    s.refresh = false;
+  }
+  if (gfx_quality == 1 && aperTex)
+    interpolate_land_textures(aperTex, s.aperPair[s.aperCur ^ 1], s.aperPair[s.aperCur], f, HMAP_SIZE);
+  interpolate_land_textures(normTex, s.normPair[s.normCur ^ 1], s.normPair[s.normCur], f, NORMAL_SIZE);
+
+  morphHmap(t, curh);
+  calc_display_fluid_surfaces(f);
+  build_frame_land_meshes(f);
+}

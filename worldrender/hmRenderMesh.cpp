@@ -1,0 +1,449 @@
+// The land renderer's meshes and draws: the patch mesh and the horizon
+// indices made once, the land, patch, horizon, water and lava geometry laid
+// out around the camera every frame, and the draw calls of the scene passes.
+#include <cmath>
+#include <cstring>
+
+#include "engine/config.h"
+#include "engine/d3d_render.h"
+#include "engine/debug.h"
+#include "worldrender/fluidSurface.h"
+#include "worldrender/hmRenderInternal.h"
+#include "worldrender/hmRenderServices.h"
+
+using namespace HeightmapData;
+using namespace HeightmapRenderer;
+
+namespace
+{
+
+// Columns [disk_first[r], disk_last[r]] of quad row r lie in the disk of
+// radius 130 quads round the camera (empty when first > last).
+int disk_first[LAND_WINDOW - 1], disk_last[LAND_WINDOW - 1];
+
+// Which window vertices have a water / lava surface this frame.
+bool water_wet[LAND_WINDOW * LAND_WINDOW], lava_wet[LAND_WINDOW * LAND_WINDOW];
+
+void build_disk_rows()
+{
+  for (int r = 0; r < LAND_WINDOW - 1; ++r) {
+    const int qz = 2 * r - 255;
+    disk_first[r] = LAND_WINDOW;
+    disk_last[r] = -1;
+    for (int c = 0; c < LAND_WINDOW - 1; ++c) {
+      const int qx = 2 * c - 255;
+      if (qx * qx + qz * qz <= LAND_DISK_R2) {
+        if (c < disk_first[r]) disk_first[r] = c;
+        disk_last[r] = c;
+      }
+    }
+  }
+}
+
+inline bool in_patch_square(int c, int r) { return c >= PATCH_FIRST && c <= PATCH_LAST && r >= PATCH_FIRST && r <= PATCH_LAST; }
+
+inline int wrapped_cell(int x, int z) { return ((z & HMAP_MASK) << HMAP_SIZE_SHIFT) | (x & HMAP_MASK); }
+
+inline bool is_house_tile(int cell) { return ground_type(surface[cell].bits) == GT_HOUSE; }
+
+inline void hand_to_building(int cell, int x, int z)
+{
+  ++land_render_stats.buildings;
+  if (render_building) render_building(&surface[cell], x, z);
+}
+
+// Rounded to nearest and held inside the 16-bit field (NaN gives 0).
+inline int16_t to_short(float v)
+{
+  if (!(v > -32768.f)) return v < 0.f ? int16_t(-32768) : int16_t(0);
+  if (!(v < 32767.f)) return int16_t(32767);
+  return int16_t(lrintf(v));
+}
+
+inline void put_quad(uint16_t*& p, int a, int w)
+{
+  p[0] = uint16_t(a);
+  p[1] = uint16_t(a + w);
+  p[2] = uint16_t(a + 1);
+  p[3] = uint16_t(a + 1);
+  p[4] = uint16_t(a + w);
+  p[5] = uint16_t(a + w + 1);
+  p += 6;
+}
+
+void build_patches(int ox, int oz)
+{
+  LandRenderState& s = land_rs;
+  PatchInstance* inst = (PatchInstance*)lock_vb(s.instVB, 0, 0);
+  LAND_ASSERT(inst);
+  int n = 0;
+  for (int r = PATCH_FIRST; r <= PATCH_LAST; ++r) {
+    const int z = oz + r;
+    for (int c = PATCH_FIRST; c <= PATCH_LAST; ++c) {
+      const int x = ox + c;
+      const int cell = wrapped_cell(x, z);
+      if (is_house_tile(cell)) {
+        hand_to_building(cell, x, z);
+        continue;
+      }
+      PatchInstance& p = inst[n++];
+      p.x = int16_t(x);
+      p.z = int16_t(z);
+      p.h[0] = curh[cell];
+      p.h[1] = curh[wrapped_cell(x + 1, z)];
+      p.h[2] = curh[wrapped_cell(x, z + 1)];
+      p.h[3] = curh[wrapped_cell(x + 1, z + 1)];
+    }
+  }
+  unlock_vb(s.instVB);
+  s.instances = n;
+}
+
+void build_land_grid(int ox, int oz)
+{
+  LandRenderState& s = land_rs;
+  LandVertex* v = (LandVertex*)lock_vb(s.landVB, 0, 0);
+  LAND_ASSERT(v);
+  for (int r = 0; r < LAND_WINDOW; ++r) {
+    const int z = oz + r;
+    const float* row = curh + ((z & HMAP_MASK) << HMAP_SIZE_SHIFT);
+    for (int c = 0; c < LAND_WINDOW; ++c, ++v) {
+      const int x = ox + c;
+      v->x = int16_t(x);
+      v->z = int16_t(z);
+      v->h = row[x & HMAP_MASK];
+    }
+  }
+  unlock_vb(s.landVB);
+}
+
+void build_land_indices(int ox, int oz)
+{
+  LandRenderState& s = land_rs;
+  uint16_t* ip = (uint16_t*)lock_ib(s.landIB, 0, 0);
+  LAND_ASSERT(ip);
+  uint16_t* p = ip;
+  for (int r = 0; r < LAND_WINDOW - 1; ++r) {
+    const int z = oz + r;
+    for (int c = disk_first[r]; c <= disk_last[r]; ++c) {
+      if (in_patch_square(c, r)) {
+        c = PATCH_LAST;
+        continue;
+      }
+      const int cell = wrapped_cell(ox + c, z);
+      if (is_house_tile(cell)) {
+        hand_to_building(cell, ox + c, z);
+        continue;
+      }
+      put_quad(p, r * LAND_WINDOW + c, LAND_WINDOW);
+    }
+  }
+  unlock_ib(s.landIB);
+  s.landQuads = int(p - ip) / 6;
+}
+
+// Far land on a coarse grid, 4 cells per step, sinking with distance so it
+// meets the sky below the horizon line.
+void build_horizon()
+{
+  LandRenderState& s = land_rs;
+  LandVertex* v = (LandVertex*)lock_vb(s.horizonVB, 0, 0);
+  LAND_ASSERT(v);
+  const vec4f cam = land_camera_pos();
+  const float camx = v_extract_x(cam), camz = v_extract_z(cam);
+  const int x0 = (s.camX - 383) & ~3, z0 = (s.camZ - 383) & ~3;
+  for (int j = 0; j < HORIZON_SIDE; ++j) {
+    const int z = z0 + 4 * j;
+    for (int i = 0; i < HORIZON_SIDE; ++i, ++v) {
+      const int x = x0 + 4 * i;
+      const int cell = wrapped_cell(x, z);
+      float h = curh[cell];
+      const FluidSurfaceCell& fs = display_fluid_surface[cell];
+      if (fs.water > h) h = fs.water;
+      if (fs.lava > h) h = fs.lava;
+      const float dx = float(x) - camx, dz = float(z) - camz;
+      const float d = std::sqrt(dx * dx + dz * dz);
+      if (d > 128.f) {
+        const float k = (d - 128.f) / 256.f;
+        h -= (k * k) * 128.f;
+      }
+      v->x = to_short(float(x));
+      v->z = to_short(float(z));
+      v->h = h;
+    }
+  }
+  unlock_vb(s.horizonVB);
+}
+
+void build_fluid_vertices(int ox, int oz, float f)
+{
+  LandRenderState& s = land_rs;
+  const bool hq = gfx_quality == 1;
+  uint8_t* v = (uint8_t*)lock_vb(s.waterVB, 0, 0);
+  LAND_ASSERT(v);
+  uint8_t* lv = (uint8_t*)lock_vb(s.lavaVB, 0, 0);
+  LAND_ASSERT(lv);
+  const WaterRow* cw = water;
+  const WaterRow* pw = tmpw;
+  const FoamCell* fprev = foam_field[foam_field_cur ^ 1];
+  const FoamCell* fcur = foam_field[foam_field_cur];
+  for (int r = 0; r < LAND_WINDOW; ++r) {
+    const int z = oz + r;
+    const int wz = z & HMAP_MASK;
+    for (int c = 0; c < LAND_WINDOW; ++c) {
+      const int x = ox + c;
+      const int wx = x & HMAP_MASK;
+      const int cell = (wz << HMAP_SIZE_SHIFT) | wx;
+      const int k = r * LAND_WINDOW + c;
+      const FluidSurfaceCell& fs = display_fluid_surface[cell];
+      water_wet[k] = fs.water != FLUID_NO_SURFACE;
+      lava_wet[k] = fs.lava != FLUID_NO_SURFACE;
+      const Water& a = pw[wz][wx];
+      const Water& b = cw[wz][wx];
+      const float foam = a.foam + (b.foam - a.foam) * f;
+      const float lava_depth = std::fmax(0.f, fs.lava - curh[cell]);
+      if (hq) {
+        const float sp_prev = a.u * a.u + a.w * a.w;
+        const float sp_cur = b.u * b.u + b.w * b.w;
+        const float sp = sp_prev + (sp_cur - sp_prev) * f;
+        const FoamCell& p = fprev[cell];
+        const FoamCell& q = fcur[cell];
+        FluidVertexHQ wv;
+        wv.x = int16_t(x);
+        wv.z = int16_t(z);
+        wv.surface = fs.water;
+        wv.foam[0] = p.ua + (q.ua - p.ua) * f;
+        wv.foam[1] = p.va + (q.va - p.va) * f;
+        wv.foam[2] = p.ub + (q.ub - p.ub) * f;
+        wv.foam[3] = p.vb + (q.vb - p.vb) * f;
+        wv.t1[0] = to_short(256.f * foam);
+        wv.t1[1] = to_short(256.f * sp);
+        FluidVertexHQ lavav = wv;
+        lavav.surface = fs.lava;
+        lavav.t1[0] = to_short(1024.f * lava_depth);
+        memcpy(v, &wv, sizeof(wv));
+        memcpy(lv, &lavav, sizeof(lavav));
+        v += sizeof(wv);
+        lv += sizeof(lavav);
+      } else {
+        const FluidVertexLQ wv = {int16_t(x), int16_t(z), fs.water, foam};
+        const FluidVertexLQ lavav = {int16_t(x), int16_t(z), fs.lava, lava_depth};
+        memcpy(v, &wv, sizeof(wv));
+        memcpy(lv, &lavav, sizeof(lavav));
+        v += sizeof(wv);
+        lv += sizeof(lavav);
+      }
+    }
+  }
+  unlock_vb(s.waterVB);
+  unlock_vb(s.lavaVB);
+}
+
+// A fluid quad is drawn only when all four corners have that fluid's surface.
+void build_fluid_indices()
+{
+  LandRenderState& s = land_rs;
+  uint16_t* ip = (uint16_t*)lock_ib(s.waterIB, 0, 0);
+  LAND_ASSERT(ip);
+  uint16_t* lp = (uint16_t*)lock_ib(s.lavaIB, 0, 0);
+  LAND_ASSERT(lp);
+  uint16_t* wp = ip;
+  uint16_t* lq = lp;
+  for (int r = 0; r < LAND_WINDOW - 1; ++r) {
+    for (int c = disk_first[r]; c <= disk_last[r]; ++c) {
+      const int a = r * LAND_WINDOW + c;
+      if (water_wet[a] && water_wet[a + 1] && water_wet[a + LAND_WINDOW] && water_wet[a + LAND_WINDOW + 1])
+        put_quad(wp, a, LAND_WINDOW);
+      if (lava_wet[a] && lava_wet[a + 1] && lava_wet[a + LAND_WINDOW] && lava_wet[a + LAND_WINDOW + 1])
+        put_quad(lq, a, LAND_WINDOW);
+    }
+  }
+  unlock_ib(s.waterIB);
+  unlock_ib(s.lavaIB);
+  s.waterQuads = int(wp - ip) / 6;
+  s.lavaQuads = int(lq - lp) / 6;
+}
+
+void set_vs4(int reg, float x, float y, float z, float w)
+{
+  const float c[4] = {x, y, z, w};
+  set_vs_constants(reg, c, 1);
+}
+
+void set_ps4(int reg, float x, float y, float z, float w)
+{
+  const float c[4] = {x, y, z, w};
+  set_ps_constants(reg, c, 1);
+}
+
+void bind_wrapped(int stage, Texture tex)
+{
+  set_texture(stage, tex);
+  set_texture_address(stage, 0);
+  set_texture_filter(stage, true);
+}
+
+void draw_fluid(Shader* shader, VertexBuffer vb, IndexBuffer ib, int quads)
+{
+  const LandRenderState& s = land_rs;
+  set_vertex_decl(s.fluidDecl);
+  set_shader(shader);
+  set_ib(ib);
+  set_vb(0, vb, 0, s.fluidStride);
+  draw_indexed(4, 0, 0, LAND_WINDOW * LAND_WINDOW, 0, 2 * quads);
+}
+
+// The fluid draws at high quality: foam cross-fade and screen mapping.
+void set_fluid_hq_constants(float f)
+{
+  set_ps4(12, foam_fade_weight(f), 0.f, 0.f, 0.f);
+  set_ps4(13, 0.5f, -0.5f, 0.5f + 0.5f / float(d3d_wd), 0.5f + 0.5f / float(d3d_ht));
+}
+
+}  // namespace
+
+int clamped_land_shadow_quality()
+{
+  if (land_shadow_quality < 0) return 0;
+  if (land_shadow_quality > 2) return 2;
+  return land_shadow_quality;
+}
+
+void build_static_land_meshes()
+{
+  LandRenderState& s = land_rs;
+  build_disk_rows();
+
+  PatchVertex* pv = (PatchVertex*)lock_vb(s.patchVB, 0, 0);
+  LAND_ASSERT(pv);
+  for (int row = 0; row < 5; ++row)
+    for (int col = 0; col < 5; ++col) pv[5 * row + col] = {float(col) / 4.f, float(row) / 4.f};
+  unlock_vb(s.patchVB);
+
+  uint16_t* ip = (uint16_t*)lock_ib(s.patchIB, 0, 0);
+  LAND_ASSERT(ip);
+  for (int row = 0; row < 4; ++row)
+    for (int col = 0; col < 4; ++col) put_quad(ip, 5 * row + col, 5);
+  unlock_ib(s.patchIB);
+
+  s.horizonQuads = 0;
+  if (s.horizonIB) {
+    uint16_t* hp = (uint16_t*)lock_ib(s.horizonIB, 0, 0);
+    LAND_ASSERT(hp);
+    uint16_t* p = hp;
+    for (int row = 0; row < HORIZON_SIDE - 1; ++row) {
+      const int cz = 2 * row - 191;
+      for (int col = 0; col < HORIZON_SIDE - 1; ++col) {
+        const int cx = 2 * col - 191;
+        if (cx * cx + cz * cz >= HORIZON_HOLE_R2) put_quad(p, row * HORIZON_SIDE + col, HORIZON_SIDE);
+      }
+    }
+    unlock_ib(s.horizonIB);
+    s.horizonQuads = int(p - hp) / 6;
+  }
+}
+
+void build_frame_land_meshes(float f)
+{
+  LandRenderState& s = land_rs;
+  const int ox = s.camX - LAND_HALF, oz = s.camZ - LAND_HALF;
+  land_render_stats.buildings = 0;
+  build_patches(ox, oz);
+  build_land_grid(ox, oz);
+  build_land_indices(ox, oz);
+  if (gfx_quality == 1 && s.horizonVB) build_horizon();
+  build_fluid_vertices(ox, oz, f);
+  build_fluid_indices();
+
+  land_render_stats.camera_cell_x = s.camX;
+  land_render_stats.camera_cell_z = s.camZ;
+  land_render_stats.patches = s.instances;
+  land_render_stats.land_quads = s.landQuads;
+  land_render_stats.water_quads = s.waterQuads;
+  land_render_stats.lava_quads = s.lavaQuads;
+  land_render_stats.horizon_quads = s.horizonQuads;
+}
+
+// ------------------------------------------------------------------ draws ----
+
+void render_land(float)
+{
+  const LandRenderState& s = land_rs;
+  if (!s.ready) return;
+  if (gfx_quality == 1) bind_wrapped(0, aperTex);
+  bind_wrapped(1, normTex);
+  bind_wrapped(2, colrTex);
+  bind_wrapped(3, topcTex);
+  bind_wrapped(4, s.detailTex);
+  set_vs4(16, 1.f / 256.f, 1.f / 256.f, 1.f / 512.f, 1.f / 2048.f);
+  alignas(16) vec4f sky[13];
+  get_land_sky_constants(sky);
+  set_ps_constants(0, (const float*)sky, 13);
+
+  if (s.instances > 0) {
+    set_vertex_decl(s.patchDecl);
+    set_vb(0, s.patchVB, 0, sizeof(PatchVertex));
+    set_vb(1, s.instVB, 0, sizeof(PatchInstance));
+    set_instancing(s.instances);
+    set_ib(s.patchIB);
+    set_shader(s.patchShader);
+    draw_indexed(4, 0, 0, PATCH_VERTS, 0, PATCH_TRIS);
+    set_instancing(0);
+    set_vb(1, nullptr, 0, 0);
+  }
+
+  set_vertex_decl(s.landDecl);
+  set_shader(s.landShader);
+  set_ib(s.landIB);
+  set_vb(0, s.landVB, 0, sizeof(LandVertex));
+  draw_indexed(4, 0, 0, LAND_WINDOW * LAND_WINDOW, 0, 2 * s.landQuads);
+}
+
+void render_lava(float f)
+{
+  const LandRenderState& s = land_rs;
+  if (!s.ready) return;
+  if (gfx_quality == 1) {
+    bind_wrapped(0, aperTex);
+    bind_wrapped(3, s.detailTex);
+    bind_wrapped(4, s.lavaTex);
+    set_fluid_hq_constants(f);
+  } else {
+    bind_wrapped(4, s.detailTex);
+  }
+  draw_fluid(s.lavaShader, s.lavaVB, s.lavaIB, s.lavaQuads);
+}
+
+void render_water(float f)
+{
+  const LandRenderState& s = land_rs;
+  if (!s.ready) return;
+  if (gfx_quality == 1) {
+    bind_wrapped(0, aperTex);
+    bind_wrapped(4, s.foamTex);
+    set_fluid_hq_constants(f);
+    draw_fluid(s.waterShader, s.waterVB, s.waterIB, s.waterQuads);
+    // The light and final passes read the heights with fluid.
+    bind_wrapped(1, hmapTex);
+  } else {
+    // Low quality blends the water over the land it covers.
+    set_blend_alpha();
+    draw_fluid(s.waterShader, s.waterVB, s.waterIB, s.waterQuads);
+    set_blend_none();
+  }
+}
+
+void render_horizon()
+{
+  const LandRenderState& s = land_rs;
+  if (!s.ready || !s.horizonVB) return;
+  // Stage 1 keeps the height texture and the constant registers stay as the
+  // scene passes set them: the horizon only adds its own two textures.
+  bind_wrapped(2, colrTex);
+  bind_wrapped(5, normTex);
+  set_vertex_decl(s.landDecl);
+  set_shader(s.horizonShader);
+  set_ib(s.horizonIB);
+  set_vb(0, s.horizonVB, 0, sizeof(LandVertex));
+  draw_indexed(4, 0, 0, HORIZON_VERTS, 0, 2 * s.horizonQuads);
+}
