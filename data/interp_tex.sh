@@ -7,10 +7,14 @@ VARYING vec2 tc;
 #ifdef VSH
 in vec4 POSITION0;
 
+// See land_height_pass.glsl: covers the target's first row and column.
+const vec2 EDGE_NUDGE = vec2(-1.0 / 4096.0, 1.0 / 4096.0);
+
 void vsh()
 {
-  gl_Position = vec4(POSITION0.xy, 0.0, 1.0);
-  tc = POSITION0.xy * vs_c[16].xy + vs_c[16].zw;
+  vec2 p = POSITION0.xy + EDGE_NUDGE;
+  gl_Position = vec4(p, 0.0, 1.0);
+  tc = p * vs_c[16].xy + vs_c[16].zw;
 }
 #endif
 

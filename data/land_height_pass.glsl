@@ -11,9 +11,16 @@ VARYING vec2 tc;
 #ifdef VSH
 in vec4 POSITION0;
 
+// The edges of a pass lie on pixel centres. Nudged a little up and left
+// (well under a pixel), the first row and column of the region are covered
+// and the row and column just past it are not, whatever way the rasteriser
+// breaks ties; the coordinates follow the nudged position, so every covered
+// pixel samples where it would without the nudge.
+const vec2 EDGE_NUDGE = vec2(-1.0 / 4096.0, 1.0 / 4096.0);
+
 void vsh()
 {
-  vec2 p = POSITION0.xy * vs_c[16].xy + vs_c[16].zw;
+  vec2 p = POSITION0.xy * vs_c[16].xy + vs_c[16].zw + EDGE_NUDGE;
   gl_Position = vec4(p, 0.0, 1.0);
   tc = p * vs_c[17].xy + vs_c[17].zw;
 }

@@ -13,6 +13,7 @@
 #include "engine/debug.h"
 #include "engine/gameShellServices.h"
 #include "engine/gl.h"
+#include "engine/passRecorder.h"
 
 void* d3d = nullptr;
 int d3d_wd = 0, d3d_ht = 0;
@@ -592,6 +593,7 @@ bool end_read_render_texture(Texture)
 
 void draw_postfx()
 {
+  mark_pass(PASS_FULLSCREEN_QUAD);
   prepare_shader_draw();
   if (!postfx_vb) {
     static const float quad[12] = {-1, -1, 0, -1, 1, 0, 1, -1, 0, 1, 1, 0};

@@ -6,8 +6,6 @@
 // the real one is written.
 #include "scripting/worldNativesServices.h"
 
-void set_sun_direction(vec4f, bool) {}
-
 unsigned play_sound_event(const char*) { return 0; }
 
 float (*get_land_height)(float x, float z) = nullptr;

@@ -15,7 +15,6 @@
 #include "engine/visualLog.h"
 #include "world/heightmapData.h"
 
-#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -26,8 +25,9 @@ using namespace sqbind;
 // Largest height or fluid amount a world file can be read back with.
 static const float MAX_WORLD_VALUE = 1e9f;
 
-// A value the scripts left that the world cannot hold: not finite, or beyond
-// what a saved world may contain. Returns the count of cells changed.
+// Values the scripts left that the world cannot hold (not finite, or beyond
+// what a saved world may contain), every stride-th float of count: NaN
+// becomes 0, the rest are clamped. Returns the count of values changed.
 static int sanitize_values(float* values, int stride, int count)
 {
   int fixed = 0;
@@ -48,7 +48,8 @@ static void complete_generated_world()
 {
   using namespace HeightmapData;
   int bad_heights = sanitize_values(hmap, 1, HMAP_CELLS);
-  int bad_fluid = sanitize_values(&water[0][0].amount, 4, HMAP_CELLS);
+  int bad_fluid = 0;
+  for (int z = 0; z < HMAP_SIZE; z++) bad_fluid += sanitize_values(&water[z][0].amount, 4, HMAP_SIZE);
   if (bad_heights || bad_fluid) {
     TempString<256> text;
     text.printf("%d heights and %d fluid amounts were not finite numbers in range; set to 0 or clamped", bad_heights,

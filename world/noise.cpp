@@ -241,14 +241,16 @@ static constexpr Noise4Tables make_noise4_tables()
 
 alignas(16) static constexpr Noise4Tables n4t = make_noise4_tables();
 
+// One corner's contribution, without a branch (whether a corner is in reach
+// is unpredictable); out of reach it is exactly +0.
 static inline float corner4(int gi, float x, float y, float z, float w)
 {
   float t = 0.6f - x * x - y * y - z * z - w * w;
-  if (t < 0.0f) return 0.0f;
   const float* g = n4t.grad[gi];
   float dot = g[0] * x + g[1] * y + g[2] * z + g[3] * w;
-  t = t * t;
-  return t * t * dot;
+  float t2 = t * t;
+  __m128 n = _mm_set_ss(t2 * t2 * dot);
+  return _mm_cvtss_f32(_mm_and_ps(n, _mm_cmpnlt_ss(_mm_set_ss(t), _mm_setzero_ps())));
 }
 
 float noise4(float x, float y, float z, float w)

@@ -1,0 +1,32 @@
+// MLAA edges: r = 1 where the pixel's luma differs from the pixel below it,
+// g = 1 where it differs from the pixel to its right. s0: the scene image
+// (clamped, so the screen border has no edges); vs_c[17].xy: one pixel.
+
+#include "screen_quad.glsl"
+
+flat VARYING vec2 one_pixel;
+
+#ifdef VSH
+void vsh()
+{
+  screen_quad();
+  one_pixel = vs_c[17].xy;
+}
+#endif
+
+#ifdef PSH
+const float EDGE_THRESHOLD = 0.1;
+
+float luma(vec2 p)
+{
+  return dot(texture(s0, p).rgb, vec3(0.299, 0.587, 0.114));
+}
+
+void psh()
+{
+  float c = luma(tc);
+  float below = luma(tc + vec2(0.0, one_pixel.y));
+  float right = luma(tc + vec2(one_pixel.x, 0.0));
+  out_color0 = vec4(abs(c - below) > EDGE_THRESHOLD ? 1.0 : 0.0, abs(c - right) > EDGE_THRESHOLD ? 1.0 : 0.0, 0.0, 0.0);
+}
+#endif

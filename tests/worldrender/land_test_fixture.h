@@ -1,0 +1,132 @@
+// A land renderer on the headless GL device, made once per test suite at the
+// quality the suite asks for, over a program folder holding the shipped
+// shaders and small uniform stand-ins for the texture files (so pixel
+// values do not depend on the generated art). Helpers read whole render
+// textures back and reset the world grid between tests.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/config.h"
+#include "engine/d3d_render.h"
+#include "engine/d3d_shaders.h"
+#include "gl/asset_dir.h"
+#include "gl/gl_fixture.h"
+#include "land_render_doubles.h"
+#include "world/heightmapData.h"
+#include "worldrender/fluidSurface.h"
+#include "worldrender/hmMapRender.h"
+#include "worldrender/hmRender.h"
+
+// A one-level A8R8G8B8 DDS file of one colour.
+inline void write_uniform_dds(const std::string& path, int size, uint32_t argb)
+{
+  uint32_t h[32] = {0};
+  h[0] = 0x20534444;                        // "DDS "
+  h[1] = 124;                               // header size
+  h[2] = 0x1 | 0x2 | 0x4 | 0x8 | 0x1000;    // caps, height, width, pitch, pixel format
+  h[3] = uint32_t(size);
+  h[4] = uint32_t(size);
+  h[5] = uint32_t(size * 4);
+  h[7] = 1;                                 // levels
+  h[19] = 32;                               // pixel format size
+  h[20] = 0x40 | 0x1;                       // RGB with alpha
+  h[22] = 32;
+  h[23] = 0x00FF0000;
+  h[24] = 0x0000FF00;
+  h[25] = 0x000000FF;
+  h[26] = 0xFF000000;
+  h[27] = 0x1000;                           // texture
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(h, 4, 32, f);
+  std::vector<uint32_t> px(size_t(size) * size, argb);
+  fwrite(px.data(), 4, px.size(), f);
+  fclose(f);
+}
+
+// Whole render texture as rows top-down: 32-bit pixels (0xAARRGGBB for
+// colour targets, float bits for R32F).
+inline std::vector<uint32_t> read_texture(Texture tex)
+{
+  int pitch = 0;
+  const uint8_t* p = (const uint8_t*)read_render_texture(tex, &pitch);
+  std::vector<uint32_t> out;
+  if (!p) {
+    ADD_FAILURE() << "render texture cannot be read";
+    return out;
+  }
+  const int w = tex->real_width, h = tex->real_height;
+  out.resize(size_t(w) * h);
+  for (int y = 0; y < h; ++y) memcpy(&out[size_t(y) * w], p + size_t(y) * pitch, size_t(w) * 4);
+  end_read_render_texture(tex);
+  return out;
+}
+
+inline int channel(uint32_t c, int shift) { return int((c >> shift) & 255); }
+
+// Largest difference of the four 8-bit channels.
+inline int color_distance(uint32_t a, uint32_t b)
+{
+  int d = 0;
+  for (int s = 0; s < 32; s += 8) d = std::max(d, std::abs(channel(a, s) - channel(b, s)));
+  return d;
+}
+
+template <int QUALITY>
+class LandRenderFixture : public GlDeviceTest
+{
+ protected:
+  static TempAppDir assets;
+  static int saved_quality;
+
+  static void SetUpTestSuite()
+  {
+    GlDeviceTest::SetUpTestSuite();
+    assets.open();
+    // Mid-grey detail, foam and lava: the art's influence is neutral.
+    write_uniform_dds(assets.path("detail.dds"), 4, 0x80808080u);
+    write_uniform_dds(assets.path("foam.dds"), 4, 0x80808080u);
+    write_uniform_dds(assets.path("lava.dds"), 4, 0x80808080u);
+    saved_quality = gfx_quality;
+    gfx_quality = QUALITY;
+    land_doubles::reset();
+    HeightmapData::reset();
+    init_land_render();
+  }
+
+  static void TearDownTestSuite()
+  {
+    close_land_render();
+    close_shaders();
+    gfx_quality = saved_quality;
+    assets.close();
+    GlDeviceTest::TearDownTestSuite();
+  }
+
+  void SetUp() override
+  {
+    GlDeviceTest::SetUp();
+    land_doubles::reset();
+    HeightmapData::reset();
+    // Both fluid grids dry and still.
+    memset(HeightmapData::tmpw, 0, sizeof(HeightmapData::WaterRow) * HeightmapData::HMAP_SIZE);
+    reset_fluid_surfaces();
+  }
+
+  // Runs the frame update with a full refresh, as the frame after a tick does.
+  static void refresh(float t = 0.f)
+  {
+    invalidate_land_textures();
+    update_land_render(t);
+  }
+};
+
+template <int QUALITY>
+TempAppDir LandRenderFixture<QUALITY>::assets;
+template <int QUALITY>
+int LandRenderFixture<QUALITY>::saved_quality = 0;

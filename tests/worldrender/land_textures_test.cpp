@@ -1,0 +1,269 @@
+// The land renderer's GPU textures and per-frame meshes: uploads read back
+// exactly, normals match the CPU's formula, the ping-pong blend, a resize,
+// the camera window and the house tiles.
+#include <cmath>
+
+#include "land_test_fixture.h"
+#include "worldrender/hmRenderInternal.h"
+
+using namespace HeightmapData;
+using namespace HeightmapRenderer;
+
+namespace
+{
+
+// A small fixed world: rolling heights, a pond and a lava pool, colours that
+// differ in every channel from cell to cell.
+void make_fixed_grid()
+{
+  for (int z = 0; z < HMAP_SIZE; ++z) {
+    for (int x = 0; x < HMAP_SIZE; ++x) {
+      const int i = cell_index(x, z);
+      hmap[i] = 3.f * std::sin(x * 0.11f) + 2.f * std::cos(z * 0.07f) + 0.01f * float((x * 7 + z * 3) % 13);
+      surface[i].color = 0xFF000000u | uint32_t(x) << 16 | uint32_t(z) << 8 | uint32_t((x + z) & 255);
+      surface[i].topColor = uint32_t((x * 3) & 255) << 24 | uint32_t(z) << 16 | uint32_t(x ^ z) << 8 | 7u;
+      water[z][x].amount = 0.f;
+    }
+  }
+  for (int z = 40; z < 48; ++z)
+    for (int x = 60; x < 70; ++x) water[z][x].amount = 0.25f + 0.01f * float(x - 60);
+  for (int z = 200; z < 203; ++z)
+    for (int x = 250; x < 256; ++x) water[z][x].amount = -0.75f;
+}
+
+// The surface height the height texture holds for a cell.
+float cpu_height(int x, int z) { return hmap[cell_index(x, z)] + std::fabs(water[z & 255][x & 255].amount); }
+
+// Linear sample of the height grid at cell coordinates (wrapping), as the
+// normal pass samples the height texture.
+float cpu_height_at(float x, float z)
+{
+  const float fx = std::floor(x), fz = std::floor(z);
+  const int ix = int(fx), iz = int(fz);
+  const float tx = x - fx, tz = z - fz;
+  const float a = lerp(cpu_height(ix, iz), cpu_height(ix + 1, iz), tx);
+  const float b = lerp(cpu_height(ix, iz + 1), cpu_height(ix + 1, iz + 1), tx);
+  return lerp(a, b, tz);
+}
+
+// Low-quality normal of texel (i, j) of the 1024 normal texture.
+uint32_t cpu_normal_texel(int i, int j)
+{
+  const float x = float(i) / 4.f, z = float(j) / 4.f;
+  const float nx = cpu_height_at(x - 1.f, z) - cpu_height_at(x + 1.f, z);
+  const float nz = cpu_height_at(x, z - 1.f) - cpu_height_at(x, z + 1.f);
+  const float len = std::sqrt(nx * nx + 4.f + nz * nz);
+  auto byte = [](float v) { return uint32_t(std::lrint(std::fmin(std::fmax(v * 0.5f + 0.5f, 0.f), 1.f) * 255.f)); };
+  return 0xFF000000u | byte(nx / len) << 16 | byte(2.f / len) << 8 | byte(nz / len);
+}
+
+}  // namespace
+
+using LandTexturesTest = LandRenderFixture<0>;
+
+TEST_F(LandTexturesTest, UploadedHeightsAndColoursReadBackExactly)
+{
+  make_fixed_grid();
+  refresh();
+  EXPECT_FALSE(land_textures_invalid());
+
+  const std::vector<uint32_t> h = read_texture(hmapTex);
+  const std::vector<uint32_t> c = read_texture(colrTex);
+  const std::vector<uint32_t> t = read_texture(topcTex);
+  ASSERT_EQ(h.size(), size_t(HMAP_CELLS));
+  int bad_h = 0, bad_c = 0, bad_t = 0;
+  for (int i = 0; i < HMAP_CELLS; ++i) {
+    // Texture row z holds grid row z.
+    const int x = cell_x(i), z = cell_z(i);
+    if (h[i] != float_to_bits(cpu_height(x, z))) ++bad_h;
+    if (c[i] != surface[i].color) ++bad_c;
+    if (t[i] != surface[i].topColor) ++bad_t;
+  }
+  EXPECT_EQ(bad_h, 0) << "height texels differing from hmap + |fluid|";
+  EXPECT_EQ(bad_c, 0) << "colour texels differing from Surface::color";
+  EXPECT_EQ(bad_t, 0) << "top colour texels differing from Surface::topColor";
+}
+
+TEST_F(LandTexturesTest, NormalsFollowTheHeightsAtFourTexelsPerCell)
+{
+  make_fixed_grid();
+  refresh();
+  const std::vector<uint32_t> n = read_texture(current_land_normals());
+  ASSERT_EQ(n.size(), size_t(NORMAL_SIZE * NORMAL_SIZE));
+  int worst = 0, exact = 0;
+  for (int j = 0; j < NORMAL_SIZE; ++j) {
+    for (int i = 0; i < NORMAL_SIZE; ++i) {
+      const int d = color_distance(n[size_t(j) * NORMAL_SIZE + i], cpu_normal_texel(i, j));
+      worst = std::max(worst, d);
+      exact += d == 0;
+    }
+  }
+  // GPU and CPU round the last bit of a filtered sample differently now and
+  // then; a byte may then land one step away.
+  EXPECT_LE(worst, 1);
+  EXPECT_GT(exact, NORMAL_SIZE * NORMAL_SIZE * 99 / 100);
+}
+
+TEST_F(LandTexturesTest, DisplayedNormalsBlendThePairByTheFrameFraction)
+{
+  make_fixed_grid();
+  refresh();
+  const std::vector<uint32_t> first = read_texture(current_land_normals());
+  for (int i = 0; i < HMAP_CELLS; ++i) hmap[i] = -hmap[i] * 0.5f;
+  refresh(0.f);  // second refresh: previous = first result, current = the new one
+  const std::vector<uint32_t> second = read_texture(current_land_normals());
+  EXPECT_EQ(read_texture(normTex), first) << "f = 0 shows the previous result";
+  update_land_render(0.05f);
+  EXPECT_EQ(read_texture(normTex), second) << "f = 1 shows the latest result";
+  update_land_render(0.025f);
+  const std::vector<uint32_t> half = read_texture(normTex);
+  int worst = 0;
+  for (size_t i = 0; i < half.size(); i += 97) {
+    uint32_t mid = 0;
+    for (int s = 0; s < 32; s += 8) mid |= uint32_t((channel(first[i], s) + channel(second[i], s) + 1) / 2) << s;
+    worst = std::max(worst, color_distance(half[i], mid));
+  }
+  EXPECT_LE(worst, 1);
+}
+
+TEST_F(LandTexturesTest, TexturesAreRebuiltAfterAResize)
+{
+  make_fixed_grid();
+  refresh();
+  const std::vector<uint32_t> colours = read_texture(colrTex);
+  const std::vector<uint32_t> normals = read_texture(current_land_normals());
+  const std::vector<uint32_t> map = read_texture(mapTex);
+  ASSERT_TRUE(resize_d3d(80, 40, false, true));
+  refresh(0.05f);  // the shell invalidates after a device reset
+  EXPECT_EQ(read_texture(hmapTex)[cell_index(65, 42)], float_to_bits(cpu_height(65, 42)));
+  EXPECT_EQ(read_texture(colrTex), colours);
+  EXPECT_EQ(read_texture(current_land_normals()), normals);
+  EXPECT_EQ(read_texture(normTex), normals);
+  EXPECT_EQ(read_texture(mapTex), map);
+}
+
+TEST_F(LandTexturesTest, RegionPassesRewriteExactlyTheirRegion)
+{
+  struct Region
+  {
+    int x0, z0, nx, nz;
+  } regions[] = {
+      {16, 32, 8, 8},     // inside
+      {0, 0, 3, 2},       // at the first row and column
+      {200, 250, 56, 6},  // reaching the last row and column
+  };
+  for (const Region& r : regions) {
+    make_fixed_grid();
+    refresh();
+    refresh();  // both members of the normal pair now hold this grid's normals
+    const std::vector<uint32_t> heights_before = read_texture(hmapTex);
+    const std::vector<uint32_t> normals_before = read_texture(current_land_normals());
+    for (int i = 0; i < HMAP_CELLS; ++i) hmap[i] += 1.f + 0.3f * float(cell_x(i)) + 0.2f * float(cell_z(i));
+    upload_land_heights(r.x0, r.z0, r.nx, r.nz);
+    const std::vector<uint32_t> heights = read_texture(hmapTex);
+    int wrong = 0;
+    for (int i = 0; i < HMAP_CELLS; ++i) {
+      const int x = cell_x(i), z = cell_z(i);
+      const bool inside = x >= r.x0 && x < r.x0 + r.nx && z >= r.z0 && z < r.z0 + r.nz;
+      wrong += heights[i] != (inside ? float_to_bits(cpu_height(x, z)) : heights_before[i]);
+    }
+    EXPECT_EQ(wrong, 0) << "height region " << r.x0 << "," << r.z0;
+    // The normal pass writes into the other member of the pair, which held
+    // the same result: texels outside the region keep it.
+    calc_land_normals(r.x0, r.z0, r.nx, r.nz);
+    const std::vector<uint32_t> normals = read_texture(current_land_normals());
+    int outside_changed = 0, inside_wrong = 0;
+    for (int j = 0; j < NORMAL_SIZE; ++j) {
+      for (int i = 0; i < NORMAL_SIZE; ++i) {
+        const size_t k = size_t(j) * NORMAL_SIZE + i;
+        const bool inside = i >= 4 * r.x0 && i < 4 * (r.x0 + r.nx) && j >= 4 * r.z0 && j < 4 * (r.z0 + r.nz);
+        if (!inside) outside_changed += normals[k] != normals_before[k];
+        // Inside, the new slope shows everywhere.
+        else inside_wrong += normals[k] == normals_before[k];
+      }
+    }
+    EXPECT_EQ(outside_changed, 0) << "normal region " << r.x0 << "," << r.z0;
+    EXPECT_EQ(inside_wrong, 0) << "normal region " << r.x0 << "," << r.z0;
+  }
+}
+
+TEST_F(LandTexturesTest, RegionPassesRejectRegionsOutsideTheGrid)
+{
+  EXPECT_EXIT(upload_land_heights(0, 0, 0, 4), testing::ExitedWithCode(100), "hmRender\\([0-9]+\\): failed ASSERT\\(nx>0 && nz>0\\)");
+  EXPECT_EXIT(calc_land_normals(250, 0, 8, 8), testing::ExitedWithCode(100),
+              "failed ASSERT\\(x0>=0 && z0>=0 && x0\\+nx<=HMAP_SIZE && z0\\+nz<=HMAP_SIZE\\)");
+  EXPECT_EXIT(upload_land_colors(-1, 0, 4, 4), testing::ExitedWithCode(100), "x0>=0");
+}
+
+// ---- the per-frame meshes ----
+
+TEST_F(LandTexturesTest, WindowIsCentredOnTheCameraCellInUnwrappedCoordinates)
+{
+  struct Case
+  {
+    float cam_x, cam_z;
+    int cell_x, cell_z;
+  } cases[] = {
+      {0.4f, 0.f, 0, 0},        // x = 0.4 rounds to cell 0; the window runs from -128
+      {0.5f, -0.5f, 1, 0},      // halves round up
+      {255.6f, 300.2f, 256, 300},
+      {-7.6f, 3.49f, -8, 3},
+  };
+  for (const Case& c : cases) {
+    land_doubles::camera_pos = make4f(c.cam_x, 0.f, c.cam_z, 1.f);
+    update_land_render(0.f);
+    EXPECT_EQ(land_render_stats.camera_cell_x, c.cell_x) << c.cam_x;
+    EXPECT_EQ(land_render_stats.camera_cell_z, c.cell_z) << c.cam_z;
+  }
+}
+
+TEST_F(LandTexturesTest, HouseTilesGoToTheBuildingDrawOncePerFrameAndNeverToTheLand)
+{
+  auto make_house = [](int x, int z) { surface[cell_index(x, z)].bits &= ~uint32_t(SURF_GROUND_MASK); };
+  land_doubles::camera_pos = make4f(0.4f, 0.f, 0.f, 1.f);
+  update_land_render(0.f);
+  const int patches = land_render_stats.patches, quads = land_render_stats.land_quads;
+  EXPECT_EQ(patches, MAX_PATCHES);
+  EXPECT_TRUE(land_doubles::building_calls.empty());
+
+  make_house(2, 3);      // inside the patch square
+  make_house(250, 10);   // left of the seam: reported at x = -6
+  make_house(60, 0);     // in the land disk, outside the patch square
+  make_house(0, 128);    // 128 cells away on the window's first row: z = -128
+  make_house(100, 100);  // a corner of the window, beyond the disk
+  land_doubles::building_calls.clear();
+  update_land_render(0.f);
+
+  struct Want
+  {
+    int x, z;
+  } want[] = {{2, 3}, {-6, 10}, {60, 0}, {0, -128}};
+  ASSERT_EQ(land_doubles::building_calls.size(), 4u);
+  for (const Want& w : want) {
+    int n = 0;
+    for (const auto& call : land_doubles::building_calls) {
+      if (call.x == w.x && call.z == w.z) {
+        ++n;
+        EXPECT_EQ(call.surface, &surface[cell_index(w.x, w.z)]);
+      }
+    }
+    EXPECT_EQ(n, 1) << w.x << "," << w.z;
+  }
+  EXPECT_EQ(land_render_stats.patches, patches - 2);
+  EXPECT_EQ(land_render_stats.land_quads, quads - 2);
+  EXPECT_EQ(land_render_stats.buildings, 4);
+}
+
+TEST_F(LandTexturesTest, LandDiskAndFluidMeshesHaveTheirSizes)
+{
+  land_doubles::camera_pos = make4f(100.f, 0.f, 100.f, 1.f);
+  update_land_render(0.f);
+  // Quads within 130 of the camera, less the 64 x 64 patch square.
+  int disk = 0;
+  for (int r = 0; r < 255; ++r)
+    for (int c = 0; c < 255; ++c) disk += (2 * c - 255) * (2 * c - 255) + (2 * r - 255) * (2 * r - 255) <= 67600;
+  EXPECT_EQ(land_render_stats.land_quads, disk - MAX_PATCHES);
+  EXPECT_EQ(land_render_stats.water_quads, 0);
+  EXPECT_EQ(land_render_stats.lava_quads, 0);
+  EXPECT_EQ(land_render_stats.horizon_quads, 0) << "no horizon at low quality";
+}
