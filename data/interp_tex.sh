@@ -7,12 +7,11 @@ VARYING vec2 tc;
 #ifdef VSH
 in vec4 POSITION0;
 
-// See land_height_pass.glsl: covers the target's first row and column.
-const vec2 EDGE_NUDGE = vec2(-1.0 / 4096.0, 1.0 / 4096.0);
-
 void vsh()
 {
-  vec2 p = POSITION0.xy + EDGE_NUDGE;
+  // An eighth of a pixel up and left: the target's first row and column lie
+  // on the quad's edges and must be covered (see land_height_pass.glsl).
+  vec2 p = POSITION0.xy - 0.25 * draw_pixel_offset.xy;
   gl_Position = vec4(p, 0.0, 1.0);
   tc = p * vs_c[16].xy + vs_c[16].zw;
 }

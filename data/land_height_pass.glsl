@@ -11,16 +11,16 @@ VARYING vec2 tc;
 #ifdef VSH
 in vec4 POSITION0;
 
-// The edges of a pass lie on pixel centres. Nudged a little up and left
-// (well under a pixel), the first row and column of the region are covered
-// and the row and column just past it are not, whatever way the rasteriser
-// breaks ties; the coordinates follow the nudged position, so every covered
-// pixel samples where it would without the nudge.
-const vec2 EDGE_NUDGE = vec2(-1.0 / 4096.0, 1.0 / 4096.0);
+// The edges of a pass lie on pixel centres. Nudged an eighth of a pixel up
+// and left, the first row and column of the region are covered and the row
+// and column just past it are not, whatever way the rasteriser breaks ties;
+// the coordinates follow the nudged position, so every covered pixel samples
+// where it would without the nudge.
+vec2 edge_nudge() { return -0.25 * draw_pixel_offset.xy; }
 
 void vsh()
 {
-  vec2 p = POSITION0.xy * vs_c[16].xy + vs_c[16].zw + EDGE_NUDGE;
+  vec2 p = POSITION0.xy * vs_c[16].xy + vs_c[16].zw + edge_nudge();
   gl_Position = vec4(p, 0.0, 1.0);
   tc = p * vs_c[17].xy + vs_c[17].zw;
 }

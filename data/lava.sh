@@ -10,7 +10,7 @@ VARYING vec2 tc_nrm;
 VARYING vec2 wxz;
 VARYING float depth;
 VARYING vec3 fog_amount;
-VARYING vec3 fog_color;
+VARYING vec3 view_vec;
 
 #ifdef VSH
 in vec4 POSITION0;
@@ -27,7 +27,7 @@ void vsh()
   vec3 eye = vs_c[7].xyz;
   // The glow shows through the fog more than lit ground does.
   fog_amount = vs_c[8].x > 0.0 ? 0.6 * sky_fog_amount(eye, p, vs_c[39], vs_c[38]) : vec3(0.0);
-  fog_color = sky_fog_color(p - eye, vs_c[30].xyz, vs_c[31], vs_c[36], vs_c[37]);
+  view_vec = p - eye;
 }
 #endif
 
@@ -40,6 +40,6 @@ void psh()
   vec3 hot = vec3(1.0, 0.32, 0.05) * (1.4 + min(depth, 1.0));
   vec3 cold = vec3(0.09, 0.06, 0.05) * land_light(n, ps_c[0].xyz, ps_c[4], ps_c[5], ps_c[12], 1.0);
   vec3 col = mix(hot, cold, crust);
-  out_color0 = vec4(mix(col, fog_color, fog_amount), 1.0);
+  out_color0 = vec4(mix(col, sky_fog_color(view_vec, ps_c[0].xyz, ps_c[1], ps_c[6], ps_c[7]), fog_amount), 1.0);
 }
 #endif

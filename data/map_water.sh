@@ -11,7 +11,10 @@ in vec4 TEXCOORD0;
 
 void vsh()
 {
-  gl_Position = vec4(POSITION0.x / 128.0 - 1.0, 1.0 - POSITION0.y / 128.0, 0.0, 1.0);
+  // Quad edges lie on pixel centres: an eighth of a pixel up and left keeps
+  // the map's first row and column covered (see land_height_pass.glsl).
+  vec2 p = vec2(POSITION0.x / 128.0 - 1.0, 1.0 - POSITION0.y / 128.0);
+  gl_Position = vec4(p - 0.25 * draw_pixel_offset.xy, 0.0, 1.0);
   fluid = TEXCOORD0.xy;
 }
 #endif

@@ -9,10 +9,9 @@
 #include "engine/font.h"
 #include "engine/passRecorder.h"
 
-Texture scene_tex = nullptr;
-Texture& scene_image = scene_tex;
-Texture fp_effects_tex = nullptr;
-Texture& effect_image = fp_effects_tex;
+Texture& scene_tex = scene_image;
+Texture effect_image = nullptr;
+Texture& fp_effects_tex = effect_image;
 Texture gbuf0 = nullptr, gbuf1 = nullptr, gbuf2 = nullptr, light_image = nullptr;
 Texture edge_tex = nullptr, mlaa_tex_a = nullptr, mlaa_tex_b = nullptr, mlaa_tex_c = nullptr;
 vec4f postfx_params = {0.f, 0.f, 0.f, 0.f};

@@ -23,15 +23,17 @@
 #include "engine/d3d_misc.h"
 #include "engine/vec4f.h"
 
-// The scene colour image (screen-size A8R8G8B8). The game shell creates it
-// at start-up and releases it at shut-down; the scene paths render into it.
-extern Texture scene_tex;
-extern Texture& scene_image;
+// The scene colour image (screen-size A8R8G8B8). The game shell owns the
+// variable, creates the texture at start-up and releases it at shut-down;
+// the scene paths render into it. scene_tex is the same variable.
+extern Texture scene_image;
+extern Texture& scene_tex;
 
 // Screen-size A16B16G16R16F target of the effects pass, made only when the
-// device can blend into that format; null otherwise.
-extern Texture fp_effects_tex;
-extern Texture& effect_image;
+// device can blend into that format; null otherwise. fp_effects_tex is the
+// same variable.
+extern Texture effect_image;
+extern Texture& fp_effects_tex;
 
 // The deferred path's G-buffer targets 0..2 and its light image (screen-size
 // A8R8G8B8); see data/dr_gbuffer.glsl for what each channel holds.

@@ -53,8 +53,8 @@ bool spells_ui_active = false;
 bool need_game_restart = false;
 bool force_dev_map = false;
 int crosshair_type = 0;
-float water_vapor_accum = 0.0f;
 int cur_game_slot = -1;
+bool use_fog = true;
 int spell_grid[SPELL_GRID_NY][SPELL_GRID_NX];
 int spell_grid_nx = SPELL_GRID_NX, spell_grid_ny = SPELL_GRID_NY;
 

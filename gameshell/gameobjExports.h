@@ -64,6 +64,8 @@ inline GameObj* as_gameobj(T* obj)
   X(GuardTowerMissile) X(GuardTowerSpell) X(LightPillarEffect)
 
 enum { NUM_GAMEOBJ_LISTS = 53 };
+// The plug-in's class tables: one per class index, the list classes among them.
+enum { NUM_GAMEOBJ_CLASSES = 85 };
 
 class Spell;
 #define GAMEOBJ_DECLARE_LIST(cls) \
@@ -113,8 +115,8 @@ extern bool spells_ui_active;
 extern bool need_game_restart;
 extern bool force_dev_map;
 extern int crosshair_type;
-extern float water_vapor_accum;
 extern int cur_game_slot;  // save slot in use, -1 for none
+extern bool use_fog;  // graphics option; the others live with the engine
 enum { SPELL_GRID_NX = 15, SPELL_GRID_NY = 2 };
 extern int spell_grid[SPELL_GRID_NY][SPELL_GRID_NX];
 extern int spell_grid_nx, spell_grid_ny;

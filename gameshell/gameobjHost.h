@@ -17,9 +17,8 @@
 // Main thread only.
 #pragma once
 
+#include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjFuncs.h"
-
-enum { NUM_GAMEOBJ_CLASSES = 85 };
 
 // The library file beside the program.
 #define GAMEOBJ_LIBRARY_NAME "gameobj.so"

@@ -7,7 +7,6 @@
 
 #include "worldrender/hmRenderServices.h"
 
-void (*render_building)(HeightmapData::Surface* surface, int x, int z) = nullptr;
 
 vec4f land_camera_pos() { return make4f(0.f, 0.f, 0.f, 1.f); }
 

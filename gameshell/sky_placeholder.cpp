@@ -1,6 +1,6 @@
-// PLACEHOLDER: a stand-in for the camera matrix that the sky quad is laid out
-// from (worldrender/sky.cpp), so that `game` links before the scene passes
-// that write it exist. Delete it when the real definition is written.
-#include "engine/vec4f.h"
+// PLACEHOLDER: a stand-in for the shared camera matrix (declared in
+// worldrender/scenePasses.h) that the game shell's camera owns, so that `game`
+// links before that definition is written. Delete it when the real one exists.
+#include "worldrender/scenePasses.h"
 
 Matrix44 cur_view_itm = Matrix44::identity();

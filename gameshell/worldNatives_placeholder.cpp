@@ -8,4 +8,3 @@
 
 unsigned play_sound_event(const char*) { return 0; }
 
-float (*get_land_height)(float x, float z) = nullptr;

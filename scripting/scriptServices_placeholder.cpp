@@ -4,4 +4,3 @@
 // one is written.
 #include "scripting/scriptServices.h"
 
-BaseObject* (*get_gameobj_by_ser_id)(unsigned serial_id) = nullptr;

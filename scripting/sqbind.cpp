@@ -165,7 +165,11 @@ SquirrelError call_error(HSQUIRRELVM vm, const char* fallback)
   if (sq_gettype(vm, -1) != OT_STRING || SQ_FAILED(sq_getstring(vm, -1, &last))) return SquirrelError(fallback);
   sq_pushregistrytable(vm);
   sq_pushuserpointer(vm, &pending_error_key);
-  if (SQ_FAILED(sq_rawget(vm, -2))) return SquirrelError(fallback);
+  if (SQ_FAILED(sq_rawget(vm, -2))) {
+    // The failed look-up replaced the VM's last error; put the script's back.
+    sq_throwerror(vm, last);
+    return SquirrelError(fallback);
+  }
   const SQChar* pending = nullptr;
   if (sq_gettype(vm, -1) != OT_STRING || SQ_FAILED(sq_getstring(vm, -1, &pending)) || strcmp(pending, last) != 0)
     return SquirrelError(fallback);

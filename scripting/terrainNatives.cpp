@@ -88,9 +88,42 @@ ColorRamp* ramp_of(SqColorRamp* r) { return reinterpret_cast<ColorRamp*>(r); }
 
 void place_house(int x, int z, int type) { HeightmapData::placeHouse(x, z, type, HeightmapData::hmap, false); }
 
+// The generators treat these preconditions as programming errors and end the
+// program; from a script they are ordinary mistakes, reported as script errors.
+void check_height_range(float min_ht, float max_ht)
+{
+  if (!(min_ht <= max_ht) || !(min_ht >= 0))
+    throw sqbind::SquirrelError("height range must satisfy 0 <= min_ht <= max_ht");
+}
+
+void check_tile(int tile)
+{
+  if (tile <= 0 || (tile & (tile - 1)) != 0) throw sqbind::SquirrelError("tile must be a positive power of two");
+}
+
 void add_fast_noise(float min_ht, float max_ht, SqColorRamp* ramp, int ground_type, int alpha, float roughness)
 {
+  check_height_range(min_ht, max_ht);
   HeightmapData::addFastNoise(min_ht, max_ht, ramp_of(ramp), ground_type, alpha, roughness);
+}
+
+void add_simplex_noise(float min_ht, float max_ht, int tile, int octaves, float persistence)
+{
+  check_height_range(min_ht, max_ht);
+  check_tile(tile);
+  HeightmapData::addSimplexNoise(min_ht, max_ht, tile, octaves, persistence);
+}
+
+void add_voronoi_hills(int tile, float min_ht, float max_ht, float radius)
+{
+  check_tile(tile);
+  HeightmapData::addVoronoiHills(tile, min_ht, max_ht, radius);
+}
+
+void gen_voronoi_faults(int tile, float min_ht, float max_ht, float warp, int noise_scale, int octaves, float slope)
+{
+  check_tile(tile);
+  HeightmapData::genVoronoiFaults(tile, min_ht, max_ht, warp, noise_scale, octaves, slope);
 }
 
 void gen_fault(float pos_x, float pos_z, float dir_x, float dir_z, float height, float level, float warp,
@@ -166,11 +199,11 @@ void register_terrain_natives(HSQUIRRELVM vm)
 {
   bind_function(vm, place_house, "place_house");
   bind_function(vm, add_fast_noise, "add_fast_noise");
-  bind_function(vm, HeightmapData::addSimplexNoise, "add_simplex_noise");
+  bind_function(vm, add_simplex_noise, "add_simplex_noise");
   bind_function(vm, gen_fault, "gen_fault");
   bind_function(vm, gen_crater, "gen_crater");
-  bind_function(vm, HeightmapData::addVoronoiHills, "add_voronoi_hills");
-  bind_function(vm, HeightmapData::genVoronoiFaults, "gen_voronoi_faults");
+  bind_function(vm, add_voronoi_hills, "add_voronoi_hills");
+  bind_function(vm, gen_voronoi_faults, "gen_voronoi_faults");
   bind_function(vm, HeightmapData::recenterHt, "recenter_hmap");
   bind_function(vm, set_sun_dir, "set_sun_dir");
   bind_function(vm, script_flatten_circle, "flatten_circle");

@@ -6,6 +6,7 @@
 #include "engine/config.h"
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
+#include "engine/passRecorder.h"
 #include "worldrender/hmRenderInternal.h"
 
 using namespace HeightmapData;
@@ -124,6 +125,7 @@ void update_world_map()
   const float c17[4] = {0.5f, -0.5f, 0.501953125f, 0.501953125f};
 
   // Ground colours.
+  mark_pass("world map");
   set_render_target(mapTex, 0, false);
   set_blend_none();
   set_atest(0);
@@ -177,6 +179,8 @@ void update_world_map()
     set_vertex_decl(map_rs.decl);
     set_shader(map_rs.waterShader);
     set_blend_alpha();
+    // The map stays opaque: blending would write the fluid's cover into alpha.
+    set_color_write_mask(7);
     set_ib(map_rs.ib);
     set_vb(0, map_rs.vb, 0, sizeof(MapVertex));
     if (main_quads > 0) {
@@ -187,6 +191,7 @@ void update_world_map()
       draw_indexed(4, MAP_SPLIT_ROW * MAP_GRID, 0, 3 * MAP_GRID, 6 * main_quads, 2 * last_quads);
       ++world_map_stats.fluid_draws;
     }
+    set_color_write_mask(15);
   }
 
   // Shading from the refresh that has just run.

@@ -9,6 +9,7 @@
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
 #include "engine/font.h"
+#include "engine/passRecorder.h"
 #include "engine/textureCache.h"
 #include "worldrender/fluidSurface.h"
 #include "worldrender/hmMapRender.h"
@@ -368,6 +369,7 @@ void update_land_render(float t)
   s.camZ = camera_cell(v_extract_z(cam));
 
   if (s.refresh) {
+    mark_pass("land refresh");
     upload_land_heights(0, 0, HMAP_SIZE, HMAP_SIZE);
     calc_land_normals(0, 0, HMAP_SIZE, HMAP_SIZE);
     if (gfx_quality == 1) calc_land_aperture(0, 0, HMAP_SIZE, HMAP_SIZE);
@@ -380,6 +382,7 @@ void update_land_render(float t)
     update_world_map();
     s.refresh = false;
   }
+  mark_pass("land blend");
   if (gfx_quality == 1 && aperTex)
     interpolate_land_textures(aperTex, s.aperPair[s.aperCur ^ 1], s.aperPair[s.aperCur], f, HMAP_SIZE);
   interpolate_land_textures(normTex, s.normPair[s.normCur ^ 1], s.normPair[s.normCur], f, NORMAL_SIZE);

@@ -372,6 +372,7 @@ void render_scene(float t)
     f = 1.f;
   }
   interpolate_sky(f);
+  mark_pass("land update");
   update_land_render(t);
 
   postfx_params = prev_frame_color + (cur_frame_color - prev_frame_color) * f;

@@ -3,8 +3,9 @@
 // into the picture.
 //
 // render_scene sets up the camera, the projection and the frame's
-// interpolations (t: seconds since the last tick, f = 20 t), then runs the
-// forward path at low quality or the deferred path at high quality:
+// interpolations (t: seconds since the last tick, f = 20 t), lets the land
+// renderer update its textures and meshes, then runs the forward path at low
+// quality or the deferred path at high quality:
 //
 //   forward   land, objects, lava, water straight into the scene image;
 //             the sky where nothing was drawn; debug visuals; effects.

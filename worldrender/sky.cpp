@@ -9,16 +9,13 @@
 #include "engine/debug.h"
 #include "engine/visualLog.h"
 #include "scripting/sqbindCall.h"
+#include "worldrender/scenePasses.h"  // cur_view_itm
 
 #include <cmath>
 #include <cstring>
 #include <string>
 
 using namespace sqbind;
-
-// The camera matrix of the frame being drawn (rows right, up, forward,
-// position), written by the scene passes before they draw.
-extern Matrix44 cur_view_itm;
 
 static const char SKY_SCRIPT[] = "sky.nut";
 static const char SKY_ERROR_HEADER[] = "Error in sky script:\n";

@@ -25,13 +25,15 @@ function radial_mask(cx, cz, radius, height, power)
 }
 
 // A cone with a crater bowl on top: rises to `height` at rim radius `rim`,
-// falls inside to height - bowl at the centre.
+// falls inside to height - bowl at the centre. Only the square round the cone
+// is visited.
 function volcano_mask(cx, cz, radius, height, rim, bowl)
 {
-  return HmapMask(function(x, z) {
-    local dx = wrap(x - cx), dz = wrap(z - cz);
+  local m = HmapMask(0.0);
+  m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, function(x, z, old) {
+    local dx = x - cx, dz = z - cz;
     local d = sqrt(dx * dx + dz * dz);
-    if (d >= radius) return 0.0;
+    if (d >= radius) return old;
     if (d < rim) {
       local t = d / rim;
       return height - bowl * (1.0 - t * t);
@@ -39,6 +41,7 @@ function volcano_mask(cx, cz, radius, height, rim, bowl)
     local t = (d - rim) / (radius - rim);
     return height * pow(1.0 - t, 1.6);
   });
+  return m;
 }
 
 // Heights of a sample of cells, sorted (every second cell of every second row).
@@ -108,13 +111,6 @@ function cut_canyons(depth, frequency, width)
   });
 }
 
-// A random unit direction on the xz plane.
-function rnd_dir()
-{
-  local a = frnd() * TWO_PI;
-  return [cos(a), sin(a)];
-}
-
 // Ridged noise of several octaves: sharp crests where the noise crosses 0,
 // each octave twice as fine and half as high as the one before.
 function add_ridged(height, frequency, octaves, sharpness)
@@ -181,11 +177,7 @@ function shape_volcanic(w)
     apply_height_mask(volcano_mask(x, z, r, rndf(10.0, 16.0), r * 0.22, 4.0), null);
     vents.append({x = x, z = z, r = r * 0.2});
   }
-  for (local i = 0; i < 2; i++) {
-    local p = [frnd() * 256.0, frnd() * 256.0], d = rnd_dir();
-    gen_fault(p[0], p[1], d[0], d[1], rndf(2.0, 4.0), 0.5, 6.0, null, GT_ROCK);
-  }
-  for (local i = 0; i < 5; i++) gen_crater(frnd() * 256.0, frnd() * 256.0, rndf(5.0, 11.0), 0.35);
+  for (local i = 0; i < 6; i++) gen_crater(frnd() * 256.0, frnd() * 256.0, rndf(5.0, 11.0), 0.35);
   w.vents <- vents;
 }
 

@@ -259,6 +259,11 @@ function build_world(w)
   mark_circle(w.castle.x, w.castle.z, 15.0, MARK_PLACE, MARK_PLACE);
   place_village(w, kind);
 
+  // The game objects (the castle, the portals, trees, creatures) are the
+  // plug-in's: when it binds place_world_objects, it makes them here from the
+  // entry's castle and portals.
+  if ("place_world_objects" in getroottable()) place_world_objects(w);
+
   local gate_x = w.castle.x + 0.5, gate_z = w.castle.z + 14.5;
   set_player_pos(make4f(gate_x, HmapMask.fromHeight().get(gate_x, gate_z) + 2.0, gate_z, 1.0));
   local e = kind.sun * TWO_PI, a = w.sun_heading * TWO_PI;

@@ -371,3 +371,22 @@ TEST(ScriptFunctions, CallingANonFunctionIsAPlainFailureWhateverCameBefore)
   });
   EXPECT_EQ(text, "SqFunc<> call failed");
 }
+
+TEST(ScriptFunctions, AFailedCallLeavesTheScriptsOwnErrorAsTheLastError)
+{
+  GlueVM t;
+  SqFunc<int> thrower;
+  thrower.set(t.vm, t.eval("function() { throw \"own words\"; }"));
+  capture_stdout([&] {
+    try {
+      thrower();
+    } catch (const SquirrelError&) {
+    }
+  });
+  SQInteger top = sq_gettop(t.vm);
+  sq_getlasterror(t.vm);
+  const SQChar* last = nullptr;
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(t.vm, -1, &last)));
+  EXPECT_STREQ(last, "own words");
+  sq_settop(t.vm, top);
+}

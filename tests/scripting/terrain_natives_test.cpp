@@ -331,3 +331,25 @@ TEST(TerrainNatives, FractalNoiseOctavesAndCurves)
 }
 
 }  // namespace
+
+TEST(TerrainNatives, GeneratorPreconditionsAreScriptErrorsNotFatal)
+{
+  NativesVM t;
+  const char* range = "height range must satisfy 0 <= min_ht <= max_ht";
+  const char* tile = "tile must be a positive power of two";
+  struct Case
+  {
+    const char* code;
+    const char* error;
+  } cases[] = {
+      {"add_fast_noise(-1.0, 2.0, null, 0, 255, 0.5)", range},
+      {"add_fast_noise(3.0, 2.0, null, 0, 255, 0.5)", range},
+      {"add_simplex_noise(-1.0, 2.0, 64, 4, 0.5)", range},
+      {"add_simplex_noise(0.0, 2.0, 48, 4, 0.5)", tile},
+      {"add_voronoi_hills(0, 0.0, 1.0, 4.0)", tile},
+      {"gen_voronoi_faults(-64, 0.0, 1.0, 1.0, 4, 2, 1.0)", tile},
+  };
+  for (const Case& c : cases) EXPECT_EQ(t.errorOf(c.code), c.error) << c.code;
+  // The VM goes on working afterwards.
+  EXPECT_EQ(t.errorOf("add_simplex_noise(0.0, 2.0, 64, 1, 0.5)"), "");
+}

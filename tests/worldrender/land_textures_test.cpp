@@ -267,3 +267,78 @@ TEST_F(LandTexturesTest, LandDiskAndFluidMeshesHaveTheirSizes)
   EXPECT_EQ(land_render_stats.lava_quads, 0);
   EXPECT_EQ(land_render_stats.horizon_quads, 0) << "no horizon at low quality";
 }
+
+// ---- high quality: aperture, horizon and the G-buffer ----
+
+using LandTexturesHighTest = LandRenderFixture<1>;
+
+TEST_F(LandTexturesHighTest, ApertureIsOpenOnFlatGroundAndClosesInAPit)
+{
+  refresh();
+  std::vector<uint32_t> aper = read_texture(current_land_aperture());
+  ASSERT_EQ(aper.size(), size_t(HMAP_CELLS));
+  int off = 0;
+  for (uint32_t c : aper) off += color_distance(c, 0xFF80FF80u) > 1;
+  EXPECT_EQ(off, 0) << "flat ground: axis straight up, all of the sky open";
+
+  // A pit 20 deep at (100, 60); a cell beside a cliff rising along +x.
+  hmap[cell_index(100, 60)] = -20.f;
+  for (int z = 0; z < HMAP_SIZE; ++z)
+    for (int x = 180; x < 200; ++x) hmap[cell_index(x, z)] = 30.f;
+  refresh(0.05f);
+  aper = read_texture(current_land_aperture());
+  EXPECT_LT(channel(aper[cell_index(100, 60)], 24), 100) << "little sky seen from the pit";
+  const uint32_t beside = aper[cell_index(178, 60)];
+  EXPECT_LT(channel(beside, 24), 250);
+  EXPECT_LT(channel(beside, 16), 120) << std::hex << beside << ": the open cone leans away from the cliff (-x)";
+  EXPECT_EQ(read_texture(aperTex), aper) << "f = 1 shows the latest aperture";
+}
+
+TEST_F(LandTexturesHighTest, HorizonRingSurroundsTheLandDisk)
+{
+  update_land_render(0.f);
+  int ring = 0;
+  for (int r = 0; r < 191; ++r)
+    for (int c = 0; c < 191; ++c) ring += (2 * c - 191) * (2 * c - 191) + (2 * r - 191) * (2 * r - 191) >= 3844;
+  EXPECT_EQ(land_render_stats.horizon_quads, ring);
+}
+
+TEST_F(LandTexturesHighTest, LandFillsTheGBuffer)
+{
+  for (int i = 0; i < HMAP_CELLS; ++i) surface[i].color = 0xFF4080C0u;
+  land_doubles::camera_pos = make4f(105.f, 20.f, 54.f, 1.f);
+  refresh();
+  Texture g[3] = {create_screen_render_texture(), create_screen_render_texture(), create_screen_render_texture()};
+  set_render_target(g[0], 0, true);
+  clear_view(0x00FFFFFFu);
+  set_render_target(g[1], 1, false);
+  set_render_target(g[2], 2, false);
+  set_zenable(true);
+  set_zwrite(true);
+  // Top-down over cells 98..114 x 48..60, depth = 0.25 for ground at 0.
+  Matrix44 m;
+  m.row[0] = make4f(2.f / 16.f, 0.f, 0.f, 0.f);
+  m.row[1] = make4f(0.f, 0.f, -0.001f, 0.f);
+  m.row[2] = make4f(0.f, 2.f / 12.f, 0.f, 0.f);
+  m.row[3] = make4f(-1.f - 98.f * 2.f / 16.f, -1.f - 48.f * 2.f / 12.f, 0.5f, 1.f);
+  set_vs_constants(0, m.m[0], 4);
+  const float cam[4] = {105.f, 20.f, 54.f, 1.f}, view_depth[4] = {0.f, 0.f, 0.f, 0.25f};
+  set_vs_constants(7, cam, 1);
+  set_vs_constants(9, view_depth, 1);
+  render_land(0.f);
+  set_render_target(nullptr, 1, false);
+  set_render_target(nullptr, 2, false);
+  std::vector<uint32_t> img[3];
+  for (int i = 0; i < 3; ++i) {
+    img[i] = read_texture(g[i]);
+    release_texture(g[i]);
+  }
+  const size_t px = 20 * 64 + 30;
+  // Albedo = colour * (0.6 + 0.8 * grey detail), nothing emitted.
+  EXPECT_LE(color_distance(img[0][px], 0x004080C0u), 1) << std::hex << img[0][px];
+  // 0.25 of the far plane in 16 bits: 0x3FFF or 0x4000.
+  const int depth = channel(img[1][px], 16) * 256 + channel(img[1][px], 8);
+  EXPECT_NEAR(depth, 16384, 1);
+  // Normal straight up; the open sky of flat ground.
+  EXPECT_LE(color_distance(img[2][px], 0xFF80FF80u), 1) << std::hex << img[2][px];
+}

@@ -1,0 +1,67 @@
+// The light pass of the deferred path, on the pixels the G-buffer pass drew
+// (stencil not 0): each surface colour lit by the sun, with the soft shadow
+// of the shadow balls, and by the sky, seen through the point's aperture.
+// The result (light_image) is what the composite fogs and shows.
+//
+// s8 gbuf0, s9 gbuf1, s10 gbuf2 (see dr_gbuffer.glsl); s11 the blurred
+// shadow image and s13 the quarter-size copy of gbuf1 it was made over, all
+// point-sampled. vs_c[17..19]: view rays (see dr_gbuffer.glsl); ps_c[0] =
+// (direction toward the sun, sun constant), ps_c[1..12] the sky registers
+// (worldrender/sky.h), ps_c[17].xy the quarter image's size.
+
+#include "screen_quad.glsl"
+#include "dr_gbuffer.glsl"
+#include "land_lighting.glsl"
+
+VARYING vec3 view_ray;
+
+#ifdef VSH
+void vsh()
+{
+  screen_quad();
+  vec2 p = gl_Position.xy;
+  view_ray = vs_c[19].xyz + p.x * vs_c[17].xyz + p.y * vs_c[18].xyz;
+}
+#endif
+
+#ifdef PSH
+// The shadow image is four times coarser than the screen: of its four texels
+// round this pixel, the ones whose depth matches the pixel's count most, so
+// shadows stop at the silhouettes of nearer things instead of bleeding over.
+float upsampled_shadow(float depth)
+{
+  vec2 size = ps_c[17].xy;
+  vec2 q = tc * size - 0.5;
+  vec2 base = floor(q);
+  vec2 fr = q - base;
+  float sum = 0.0, weight = 0.0;
+  for (int j = 0; j < 2; ++j) {
+    for (int i = 0; i < 2; ++i) {
+      vec2 cell = clamp(base + vec2(i, j), vec2(0.0), size - 1.0);
+      vec2 ctc = (cell + 0.5) / size;
+      float bilinear = (i == 0 ? 1.0 - fr.x : fr.x) * (j == 0 ? 1.0 - fr.y : fr.y);
+      float dq = gbuf_depth(texture(s13, ctc));
+      float w = bilinear / (1e-4 + abs(dq - depth) * 512.0) + 1e-6;
+      sum += texture(s11, ctc).r * w;
+      weight += w;
+    }
+  }
+  return sum / weight;
+}
+
+void psh()
+{
+  vec4 g0 = texture(s8, tc);
+  vec4 g1 = texture(s9, tc);
+  vec4 g2 = texture(s10, tc);
+  vec3 n = gbuf_normal(g2);
+  float shadow = upsampled_shadow(gbuf_depth(g1));
+  vec4 light_mix = ps_c[5];
+  light_mix.x *= g2.a;  // the sky lights only what of it the point sees
+  vec3 lit = g0.rgb * land_light(n, ps_c[0].xyz, ps_c[4], light_mix, ps_c[12], shadow);
+  // The sun's glint, for the surfaces that have one.
+  vec3 half_dir = normalize(ps_c[0].xyz - normalize(view_ray));
+  vec3 lit_spec = ps_c[4].rgb * (g1.b * shadow * pow(max(dot(n, half_dir), 0.0), 48.0));
+  out_color0 = vec4(mix(lit + lit_spec, g0.rgb, clamp(g0.a, 0.0, 1.0)), 1.0);
+}
+#endif

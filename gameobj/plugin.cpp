@@ -1,0 +1,169 @@
+// The gameobj plug-in's face to the game: the two exports by which the game
+// binds it, and the functions it binds by name. The game calls 40 of them;
+// the others answer their names and do nothing.
+#include "gameobj/menus.h"
+#include "gameobj/objects.h"
+
+#include "gameshell/gameobjFuncs.h"
+
+#include "engine/d3d_render.h"
+#include "engine/debug.h"
+#include "engine/debugDraw.h"
+#include "engine/font.h"
+#include "scripting/sqbindCall.h"
+
+#include <cstring>
+
+namespace plugin
+{
+// ---- the world's objects ----
+
+Player* create_player(vec4f pos) { return new_player(pos); }
+void update_gameobj(float) { delete_queued_objects(); }
+void render_gameobj(float) {}
+void render_gameobj_shadow(float) {}
+
+// Castles as outlines round their ground, portals as small blocks.
+void render_debug_vis_gameobj(float)
+{
+  for (CastleObject* c : CastleObject_list)
+    draw_debug_vis_wire_box(c->pos - make4f(6.f, 0.f, 6.f, 0.f), c->pos + make4f(6.f, 8.f, 6.f, 0.f), 0xFFE0C080u);
+  for (WorldPortal* p : WorldPortal_list) draw_debug_vis_cube(p->pos + make4f(0.f, 1.5f, 0.f, 0.f), 1.f, 0xFF60A0FFu);
+}
+
+void remove_all_gameobj()
+{
+  debug("gameobj: remove_all_gameobj");
+  remove_all_objects();
+}
+
+void delete_gameobj() { delete_queued_objects(); }
+void save_gameobjs(OutputStream& stream) { save_objects(stream); }
+void load_gameobjs(InputStream& stream) { load_objects(stream); }
+BaseObject* get_gameobj_by_ser_id(uint32_t serial_id) { return find_object(serial_id); }
+void on_devmode_click(vec4f, vec4f) {}
+void render_building(HeightmapData::Surface*, int, int) {}
+void spawn_water_vapor_fx(int, int, float, float) {}
+
+float get_land_height(float x, float z) { return land_height(x, z); }
+float get_land_height_at(vec4f p) { return land_height(p[0], p[2]); }
+
+// ---- start-up and shut-down ----
+
+void init_inst_render() { debug("gameobj: init_inst_render"); }
+void init_new_gui() { debug("gameobj: init_new_gui"); }
+void init_spells_ui() { debug("gameobj: init_spells_ui"); }
+void init_gameobj() { debug("gameobj: init_gameobj"); }
+void close_spells_ui() { debug("gameobj: close_spells_ui"); }
+
+void close_gameobj()
+{
+  debug("gameobj: close_gameobj");
+  remove_all_objects();
+}
+
+// ---- menus and the play screen ----
+
+void open_main_menu() { open_menu_main(); }
+void open_game_menu() { open_menu_game(); }
+void open_universe_gui() { open_menu_universe(); }
+
+void close_game_menu()
+{
+  debug("gameobj: close_game_menu");
+  close_menu();
+}
+
+void update_game_menu(float dt) { update_menu(dt); }
+void draw_game_menu(float t) { draw_menu(t); }
+void open_cheat_menu() {}
+void render_dev_world_map(float) {}
+void update_spells_ui(float) {}
+bool update_spells_ui_mouse(float) { return false; }
+void spells_ui_after_resize() {}
+void hide_tooltip() {}
+void show_tooltip(const char*) {}
+void save_spells() {}
+void load_spells() {}
+void toggle_mana_cheat() {}
+void toggle_monster_spawn() {}
+
+// A cross at the centre of the screen.
+void draw_spells_ui(float)
+{
+  start_draw_text();
+  draw_text("+", -1, d3d_wd / 2, d3d_ht / 2, 0, 0, 0xCCFFFFFFu);
+  end_draw_text();
+}
+
+// ---- script natives of the world VM ----
+
+void place_castle(int x, int z)
+{
+  float cx = float(x & 255) + 0.5f, cz = float(z & 255) + 0.5f;
+  new_castle(make4f(cx, land_height(cx, cz), cz, 1.f));
+}
+
+void place_portal(int x, int z, int target)
+{
+  float px = float(x & 255) + 0.5f, pz = float(z & 255) + 0.5f;
+  new_portal(make4f(px, land_height(px, pz), pz, 1.f), target);
+}
+
+void bind_gameobj(HSQUIRRELVM vm)
+{
+  sqbind::bind_function(vm, place_castle, "place_castle");
+  sqbind::bind_function(vm, place_portal, "place_portal");
+}
+
+void link_gui() { link_menus(); }
+
+// ---- the names the game binds but never calls ----
+
+#define PLUGIN_UNUSED_FUNCS(X)                                                                                  \
+  X(add_source_water) X(add_water_source) X(simulate_water) X(carve_crack) X(volcano_cone) X(add_source_lava)   \
+  X(add_magic_volcano) X(pick_lightning_target) X(cast_lightning) X(apply_fireball) X(add_water_globe)          \
+  X(create_hill) X(add_spell_to_grid) X(pick_up_spell) X(player_has_spell) X(add_initial_spells)                \
+  X(add_all_spells) X(init_spell_grid) X(remove_all_monsters) X(do_inst_render) X(spawn_fireball_fx)            \
+  X(fireball_explode_fx) X(spawn_waterball_missile_fx) X(spawn_magic_missile_fx) X(spawn_water_source_fx)       \
+  X(spawn_water_sink_fx) X(spawn_meteor_fx) X(meteor_explode_fx) X(wyvern_death_fx) X(spawn_spellobj_fx)        \
+  X(lightning_hit_fx) X(spawn_volcano_smoke_fx) X(init_fx_data) X(update_tooltip) X(render_tooltip)             \
+  X(init_tooltip) X(set_radio) X(get_radio) X(set_slider) X(place_popup) X(render_world_map) X(init_map_ui)     \
+  X(start_spell_pick_up_anim) X(show_screen_message) X(safely_close_game_menu) X(reset_game_ui_screen)          \
+  X(set_game_ui_screen) X(set_world_icon_params) X(get_local_player) X(get_land_pos_at) X(get_land_change)      \
+  X(get_land_change_at) X(get_water) X(get_water_at) X(calc_land_norm) X(calc_land_norm_at)                     \
+  X(are_any_monsters_alive) X(new_gameobj_by_id) X(gameobj_id_by_name)
+#define PLUGIN_DEFINE_UNUSED(name) \
+  void name() {}
+PLUGIN_UNUSED_FUNCS(PLUGIN_DEFINE_UNUSED)
+#undef PLUGIN_DEFINE_UNUSED
+}  // namespace plugin
+
+namespace
+{
+struct NamedFunc
+{
+  const char* name;
+  void* func;
+};
+
+// Each function is checked against the type the game binds it as.
+#define PLUGIN_NAMED_FUNC(R, name, params) {#name, reinterpret_cast<void*>(static_cast<R(*) params>(&plugin::name))},
+const NamedFunc named_funcs[] = {
+    GAMEOBJ_BOUND_FUNCS(PLUGIN_NAMED_FUNC){"link_gui", reinterpret_cast<void*>(&plugin::link_gui)},
+};
+#undef PLUGIN_NAMED_FUNC
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void* get_gameobj_func_by_name(const char* name)
+{
+  for (const NamedFunc& f : named_funcs)
+    if (strcmp(f.name, name) == 0) return f.func;
+  return nullptr;
+}
+
+extern "C" __attribute__((visibility("default"))) void** get_gameobj_vtables(int* count)
+{
+  *count = NUM_GAMEOBJ_CLASSES;
+  return plugin_class_tables();
+}

@@ -1,0 +1,45 @@
+// Steps of the game's start-up, tick, frame and shut-down that belong to
+// modules still to be written: audio, key bindings, effects, the developer
+// mode, the warp mode and the universe with its save slots. The game shell
+// calls them by these names; the *_placeholder.cpp files hold stand-in bodies
+// until each module exists, and each module moves its declarations into its
+// own header.
+// Main thread only.
+#pragma once
+
+#include "engine/utils.h"
+#include "engine/vec4f.h"
+
+// ---- audio (the listener's three are declared with the scene passes) ----
+void init_sound(bool with_3d);
+void close_sound();
+void init_sound_vm(const char* script);
+void close_sound_vm();
+void reload_sound_vm();
+void set_listener_3d_factors(float distance, float rolloff, float doppler);
+void set_global_stream_volume(int volume);  // 0 silent .. 10000 full
+void shift_tracked_sounds(vec4f camera_prev_pos);
+
+// ---- key bindings: buttons 0 forward, 1 back, 2 left, 3 right, 4 up, 5 down, 6 turbo ----
+void init_controls();
+bool button_state(int button);  // held
+bool button_down(int button);   // went down this tick
+
+// ---- effects ----
+void init_common_fx();
+void update_common_fx(float dt);
+void init_shadow_shaders();
+
+// ---- developer mode ----
+extern bool show_fps;
+void draw_perf_graph();
+
+// ---- warp mode ----
+void init_warp_effect();
+
+// ---- universe and save slots ----
+bool save_game();
+bool load_saved_game(int slot);
+TempString<260> get_saved_game_name(int slot, bool& outdated);
+bool load_world(int index);
+void leave_world();
