@@ -36,11 +36,13 @@ vec2 counts_at(vec2 p)
   return floor(texture(s1, p).xy * 255.0 + 0.5);
 }
 
-// (before, after) for the pixel at tc, or (0, 0) off an edge.
+// (before, after) for the pixel at tc, or (0, 0) off an edge. Past the first
+// pass a pixel off an edge holds (0, 0), which no later pass extends, so only
+// the first reads the edges.
 vec2 run_counts()
 {
-  if (edge_at(tc) == 0.0) return vec2(0.0);
 #ifdef FIRST
+  if (edge_at(tc) == 0.0) return vec2(0.0);
   vec2 d = run_step.xy;
   float before = edge_at(tc - d) * (1.0 + edge_at(tc - 2.0 * d));
   float after = edge_at(tc + d) * (1.0 + edge_at(tc + 2.0 * d));

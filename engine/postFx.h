@@ -15,9 +15,14 @@
 // texture has become one of the MLAA scratch textures. Never keep a copy of
 // scene_tex across frames; read the variable.
 //
+// Pass-recorder marks (engine/passRecorder.h): "post effects", then with
+// MLAA "mlaa edges", "mlaa rows" (8), "mlaa columns" (8), "mlaa combine",
+// and last "postfx"; each but the first draws one full-screen quad.
+//
 // The scene image and the effects target are each one variable known by two
-// names (the engine's and the world renderer's). Main thread only; needs the
-// device.
+// names (the engine's and the world renderer's). The scene image's variable
+// belongs to the game shell: a program that links this module without the
+// shell defines `scene_image` itself. Main thread only; needs the device.
 #pragma once
 
 #include "engine/d3d_misc.h"

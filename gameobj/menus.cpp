@@ -7,6 +7,7 @@
 
 #include "engine/app.h"
 #include "engine/d3d_render.h"
+#include "engine/debug.h"
 #include "engine/font.h"
 #include "engine/input.h"
 #include "engine/visualLog.h"
@@ -62,7 +63,15 @@ public:
 
 typedef MenuScreen<main_menu_screen_Class, &main_menu_screen> MainMenuScreen;
 typedef MenuScreen<game_menu_screen_Class, &game_menu_screen> GameMenuScreen;
-typedef MenuScreen<universe_screen_Class, &universe_screen> UniverseScreen;
+void fill_universe_menu(Menu& m);
+
+// The universe's list follows a regenerated universe.
+class UniverseScreen : public MenuScreen<universe_screen_Class, &universe_screen>
+{
+public:
+  void universeChanged() override { fill_universe_menu(menu); }
+  static BaseGuiScreen* create() { return new UniverseScreen(); }
+};
 
 // Makes the slot's screen through its factory and opens its menu.
 template <class Screen, class Base>
@@ -180,6 +189,14 @@ void add_world_items(Menu& m)
     m.add(text.c_str(), enter_world, int(i));
   }
 }
+void fill_universe_menu(Menu& m)
+{
+  m.items.clear();
+  m.selected = 0;
+  m.title = "Universe";
+  add_world_items(m);
+  m.add("Main menu", to_main_menu);
+}
 }  // namespace
 
 void link_menus()
@@ -208,11 +225,7 @@ void open_menu_game()
 
 void open_menu_universe()
 {
-  Menu* m = open_screen<UniverseScreen>(universe_screen);
-  if (!m) return;
-  m->title = "Universe";
-  add_world_items(*m);
-  m->add("Main menu", to_main_menu);
+  if (Menu* m = open_screen<UniverseScreen>(universe_screen)) fill_universe_menu(*m);
 }
 
 void close_menu()
@@ -235,6 +248,7 @@ void update_menu(float)
   // An action may close this menu or open another: nothing of it is used after.
   if (keyDown(VK_RETURN)) {
     const MenuItem& item = m->items[m->selected];
+    debug("menu %s: %s", m->title.c_str(), item.text.c_str());
     item.action(item.arg);
   } else if (keyDown(VK_ESCAPE) && m->back) {
     m->back();
@@ -251,7 +265,7 @@ void draw_menu(float)
   int top = d3d_ht * 2 / 3;
   int bottom = top - step * (m->items.num + 2);
   start_draw_text();
-  draw_rect(cx - 24 * lh, bottom - lh, cx + 24 * lh, top + 2 * lh, 0x99000000u);
+  draw_rect(cx - 12 * lh, bottom - lh, cx + 12 * lh, top + 2 * lh, 0x99000000u);
   draw_text(m->title.c_str(), -1, cx, top, 0, -1, 0xFFFFFFFFu);
   for (int i = 0; i < m->items.num; i++) {
     bool sel = i == m->selected;

@@ -98,7 +98,7 @@ void MainMenuMode::update(float dt)
 
   Matrix44 m = get_camera_view(dt);
   vec4f fwd = forward_of(m);
-  camera_pos += fwd * v_splat(10.f * dt);
+  camera_pos += fwd * v_splat(10.f) * v_splat(dt);
 
   float target_heading_rate = 0.04f * main_menu_turn_noise(time);
 

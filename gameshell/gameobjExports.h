@@ -79,15 +79,23 @@ extern Player* local_player;
 
 // ---- GUI ----
 
-// The plug-in's screens: a pointer to the open screen of each kind and its
-// factory, both null until the plug-in sets them. The plug-in derives its
-// screens from these classes.
+// A screen of the plug-in. The universe screen rebuilds itself in
+// universeChanged when the world script has regenerated the universe.
+class GameScreen : public BaseGuiScreen
+{
+public:
+  virtual void universeChanged() {}
+};
+
+// The plug-in's screens, in the order unbinding releases them: a pointer to
+// the open screen of each kind and its factory, both null until the plug-in
+// sets them. The plug-in derives its screens from these classes.
 #define GAMEOBJ_SCREENS(X)                                                                                      \
   X(tooltip) X(spells_gui) X(cheat_menu) X(game_controls) X(game_options) X(game_slot) X(new_game_note)         \
   X(main_menu) X(credits) X(game_menu) X(enter_world) X(universe)
 
 #define GAMEOBJ_DECLARE_SCREEN(name)                \
-  class name##_screen_Class : public BaseGuiScreen  \
+  class name##_screen_Class : public GameScreen     \
   {                                                 \
   public:                                           \
     static BaseGuiScreen* (*createScreen)();        \

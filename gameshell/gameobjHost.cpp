@@ -3,6 +3,8 @@
 
 #include "gameshell/gameobjExports.h"
 
+#include "scripting/hmGenScriptServices.h"
+
 #include "engine/debug.h"
 #include "engine/dynlib.h"
 #include "engine/paths.h"
@@ -139,4 +141,9 @@ void load_gameobj_library(const char* path)
 void init_new_player(Player* player)
 {
   if (player) as_gameobj(player)->onNewPlayer();
+}
+
+void refresh_universe_screen()
+{
+  if (universe_screen) universe_screen->universeChanged();
 }

@@ -55,3 +55,5 @@ bool reload_gameobj(bool force);
 
 // The no-argument call every new player gets right after create_player.
 void init_new_player(Player* player);
+// The open universe screen rebuilds itself for a regenerated universe.
+void refresh_universe_screen();

@@ -10,15 +10,3 @@ void reset_common_fx() {}
 
 void stop_world_sounds() {}
 unsigned play_sound_event(int) { return 0; }
-
-sqbind::SqObject universe;
-sqbind::SqObject cur_game_info;
-void bind_universe(HSQUIRRELVM) {}
-void fetch_universe_data() {}
-void release_universe_data()
-{
-  universe.reset();
-  cur_game_info.reset();
-}
-
-void refresh_universe_screen() {}

@@ -5,7 +5,7 @@
 #include "engine/config.h"
 #include "engine/random.h"
 #include "worldrender/hmRender.h"
-#include "worldrender/hmRenderServices.h"
+#include "worldrender/hmRenderInternal.h"
 
 using namespace HeightmapData;
 

@@ -14,7 +14,8 @@
 #include "worldrender/fluidSurface.h"
 #include "worldrender/hmMapRender.h"
 #include "worldrender/hmRenderInternal.h"
-#include "worldrender/hmRenderServices.h"
+#include "worldrender/scenePasses.h"
+#include "worldrender/sky.h"
 
 using namespace HeightmapData;
 
@@ -49,16 +50,6 @@ const VertexElementDesc PATCH_LAYOUT[] = {
     {0, 0, VDECL_FLOAT2, VDECL_POSITION, 0},
     {0, 1, VDECL_SHORT2, VDECL_POSITION, 1},
     {4, 1, VDECL_FLOAT4, VDECL_POSITION, 2},
-    {0, 255, 0, 0, 0},
-};
-const VertexElementDesc COLOR_LAYOUT[] = {
-    {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
-    {4, 0, VDECL_D3DCOLOR, VDECL_COLOR, 0},
-    {0, 255, 0, 0, 0},
-};
-const VertexElementDesc FLOAT_LAYOUT[] = {
-    {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
-    {4, 0, VDECL_FLOAT1, VDECL_TEXCOORD, 0},
     {0, 255, 0, 0, 0},
 };
 const VertexElementDesc FLUID_LAYOUT_HQ[] = {
@@ -127,37 +118,39 @@ void assert_region(int x0, int z0, int nx, int nz)
   LAND_ASSERT(x0>=0 && z0>=0 && x0+nx<=HMAP_SIZE && z0+nz<=HMAP_SIZE);
 }
 
-// Point lists of one value per cell into a 256 x 256 target: clip x = x/128 - 1,
-// clip y = 1 - z/128, one buffer of 4096 points drawn at a time.
-template <typename Point, typename Fill>
-void draw_region_points(int x0, int z0, int nx, int nz, Fill fill)
+// What the grid textures hold, kept on the CPU: a region pass changes its
+// region here and sends the whole texture, so the rest keeps its content.
+float height_mirror[HMAP_CELLS];
+uint32_t color_mirror[HMAP_CELLS], top_color_mirror[HMAP_CELLS];
+
+// Sends a 256 x 256 mirror to its texture through the device's update path
+// (one copy of 256 KB). Points drawn one per cell into the target give the
+// same texels, but a software rasteriser spends some 40 ms on the 196,608
+// points of a refresh, which comes every tick.
+void send_mirror(Texture tex, const void* mirror)
 {
-  set_consts_vs(16, 1.f / 128.f, -1.f / 128.f, -1.f, 1.f);
-  set_vb(0, land_rs.pointVB, 0, sizeof(Point));
-  int n = 0;
-  Point* v = nullptr;
-  for (int z = z0; z < z0 + nz; ++z) {
+  // Queued draws may still read the texture (last refresh's normal pass):
+  // on the software rasteriser the update does not wait for them (seen: a
+  // pass that blended old and new heights), so wait here. Between frames
+  // nothing is queued and the wait is free.
+  flush_gpu();
+  int pitch = 0;
+  uint8_t* dst = (uint8_t*)lock_texture_for_update(tex, &pitch);
+  LAND_ASSERT(dst);
+  const uint8_t* src = (const uint8_t*)mirror;
+  const size_t row = size_t(HMAP_SIZE) * 4;
+  for (int z = 0; z < HMAP_SIZE; ++z) memcpy(dst + size_t(z) * pitch, src + size_t(z) * row, row);
+  unlock_texture_update(tex);
+}
+
+template <typename T, typename Value>
+void fill_region(T* mirror, int x0, int z0, int nx, int nz, Value value)
+{
+  for (int z = z0; z < z0 + nz; ++z)
     for (int x = x0; x < x0 + nx; ++x) {
-      if (!v) {
-        v = (Point*)lock_vb(land_rs.pointVB, 0, 0);
-        LAND_ASSERT(v);
-      }
-      Point& p = v[n];
-      p.x = int16_t(x);
-      p.z = int16_t(z);
-      fill(p, (z << HMAP_SIZE_SHIFT) | x);
-      if (++n == UPLOAD_POINTS) {
-        unlock_vb(land_rs.pointVB);
-        draw_prim(1, 0, n);
-        n = 0;
-        v = nullptr;
-      }
+      const int i = (z << HMAP_SIZE_SHIFT) | x;
+      mirror[i] = value(i);
     }
-  }
-  if (v) {
-    unlock_vb(land_rs.pointVB);
-    draw_prim(1, 0, n);
-  }
 }
 
 // One full-screen pass computing a region of a ping-pong texture from the
@@ -175,12 +168,6 @@ void height_texture_pass(Texture target, Shader* shader, int x0, int z0, int nx,
   set_consts_vs(16, float(nx) / 256.f, float(nz) / 256.f, float(2 * x0 + nx) / 256.f - 1.f,
                 1.f - float(2 * z0 + nz) / 256.f);
   draw_postfx();
-}
-
-void clear_texture(Texture t, D3dColor c)
-{
-  begin_texture_pass(t);
-  clear_view_color(c);
 }
 
 void settle_pair(Texture pair[2], int cur)
@@ -210,8 +197,6 @@ void init_land_render()
 
   s.landDecl = get_vertex_decl(LAND_LAYOUT);
   s.patchDecl = get_vertex_decl(PATCH_LAYOUT);
-  s.colorDecl = get_vertex_decl(COLOR_LAYOUT);
-  s.floatDecl = get_vertex_decl(FLOAT_LAYOUT);
   s.fluidDecl = get_vertex_decl(hq ? FLUID_LAYOUT_HQ : FLUID_LAYOUT_LQ);
   s.fluidStride = hq ? int(sizeof(FluidVertexHQ)) : int(sizeof(FluidVertexLQ));
 
@@ -219,8 +204,6 @@ void init_land_render()
   s.patchShader = create_shader(hq ? "dr_land.sh" : "land.sh", "INST\0 1\0");
   s.waterShader = create_shader(hq ? "dr_water.sh" : "water.sh", nullptr);
   s.lavaShader = create_shader(hq ? "dr_lava.sh" : "lava.sh", nullptr);
-  s.loadColorShader = create_shader("load_color.sh", nullptr);
-  s.loadFloatShader = create_shader("load_float.sh", nullptr);
   s.normShader = create_shader(hq ? "calc_norm.sh" : "calc_norm_low.sh", nullptr);
   if (hq) {
     s.aperShader[0] = create_shader("calc_aper.sh", "QUALITY\0 0\0");
@@ -249,8 +232,10 @@ void init_land_render()
   }
   s.normCur = s.aperCur = 0;
   pairs_unfilled = true;
+  memset(height_mirror, 0, sizeof(height_mirror));
+  memset(color_mirror, 0, sizeof(color_mirror));
+  memset(top_color_mirror, 0, sizeof(top_color_mirror));
 
-  s.pointVB = make_vb(UPLOAD_POINTS * 8, 0, "Can't create color VB");
   s.landVB = make_vb(LAND_WINDOW * LAND_WINDOW * int(sizeof(LandVertex)), 0, "Can't create land VB");
   if (hq) s.horizonVB = make_vb(HORIZON_VERTS * int(sizeof(LandVertex)), 0, "Can't create land VB");
   s.instVB = make_vb(4096 * int(sizeof(PatchInstance)), 0, "Can't create land VB");
@@ -275,9 +260,8 @@ void close_land_render()
 {
   LandRenderState& s = land_rs;
   close_world_map_render();
-  Shader* shaders[] = {s.landShader,  s.patchShader,   s.waterShader,   s.lavaShader,    s.loadColorShader,
-                       s.loadFloatShader, s.normShader, s.aperShader[0], s.aperShader[1], s.aperShader[2],
-                       s.interpShader, s.horizonShader};
+  Shader* shaders[] = {s.landShader,    s.patchShader,   s.waterShader,   s.lavaShader,   s.normShader,
+                       s.aperShader[0], s.aperShader[1], s.aperShader[2], s.interpShader, s.horizonShader};
   for (Shader* sh : shaders) destroy_shader(sh);
   Texture textures[] = {aperTex, s.aperPair[0], s.aperPair[1], normTex, s.normPair[0], s.normPair[1],
                         colrTex, topcTex,       hmapTex};
@@ -285,12 +269,22 @@ void close_land_render()
   free_texture(s.detailTex);
   free_texture(s.foamTex);
   free_texture(s.lavaTex);
-  VertexBuffer vbs[] = {s.pointVB, s.landVB, s.horizonVB, s.instVB, s.patchVB, s.waterVB, s.lavaVB};
+  VertexBuffer vbs[] = {s.landVB, s.horizonVB, s.instVB, s.patchVB, s.waterVB, s.lavaVB};
   for (VertexBuffer vb : vbs) release_vb(vb);
   IndexBuffer ibs[] = {s.patchIB, s.landIB, s.horizonIB, s.waterIB, s.lavaIB};
   for (IndexBuffer ib : ibs) release_ib(ib);
   s = LandRenderState();
   hmapTex = normTex = aperTex = colrTex = topcTex = nullptr;
+}
+
+vec4f land_camera_pos() { return cur_view_itm.row[3]; }
+Matrix44 current_camera_matrix() { return cur_view_itm; }
+bool land_cull_to_view = true;
+
+void get_land_sky_constants(vec4f out[13])
+{
+  out[0] = sky_sun_register();
+  for (int i = 0; i < SKY_REGISTERS; ++i) out[1 + i] = sky_registers[i];
 }
 
 void invalidate_land_textures() { land_rs.refresh = true; }
@@ -304,24 +298,20 @@ Texture current_land_aperture() { return land_rs.aperPair[land_rs.aperCur]; }
 void upload_land_heights(int x0, int z0, int nx, int nz)
 {
   assert_region(x0, z0, nx, nz);
-  begin_texture_pass(hmapTex);
-  set_shader(land_rs.loadFloatShader);
-  set_vertex_decl(land_rs.floatDecl);
   const WaterRow* w = water;
-  draw_region_points<FloatPoint>(x0, z0, nx, nz, [w](FloatPoint& p, int i) {
-    p.value = hmap[i] + std::fabs(w[cell_z(i)][cell_x(i)].amount);
-  });
+  fill_region(height_mirror, x0, z0, nx, nz,
+              [w](int i) { return hmap[i] + std::fabs(w[cell_z(i)][cell_x(i)].amount); });
+  send_mirror(hmapTex, height_mirror);
 }
 
 void upload_land_colors(int x0, int z0, int nx, int nz)
 {
   assert_region(x0, z0, nx, nz);
-  set_shader(land_rs.loadColorShader);
-  begin_texture_pass(colrTex);
-  set_vertex_decl(land_rs.colorDecl);
-  draw_region_points<ColorPoint>(x0, z0, nx, nz, [](ColorPoint& p, int i) { p.color = surface[i].color; });
-  begin_texture_pass(topcTex);
-  draw_region_points<ColorPoint>(x0, z0, nx, nz, [](ColorPoint& p, int i) { p.color = surface[i].topColor; });
+  // A8R8G8B8 texels are the packed 0xAARRGGBB words themselves.
+  fill_region(color_mirror, x0, z0, nx, nz, [](int i) { return surface[i].color; });
+  fill_region(top_color_mirror, x0, z0, nx, nz, [](int i) { return surface[i].topColor; });
+  send_mirror(colrTex, color_mirror);
+  send_mirror(topcTex, top_color_mirror);
 }
 
 void calc_land_normals(int x0, int z0, int nx, int nz)

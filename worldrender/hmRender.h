@@ -65,6 +65,11 @@ void interpolate_land_textures(Texture dst, Texture previous, Texture current, f
 Texture current_land_normals();
 Texture current_land_aperture();
 
+// Leave out of the draws the parts of the land and fluid meshes that lie
+// outside the widest view of the camera (on by default; off draws the whole
+// disk, the same picture at a higher cost).
+extern bool land_cull_to_view;
+
 // Per-frame geometry counts (for tests and statistics).
 struct LandRenderStats
 {
@@ -74,5 +79,6 @@ struct LandRenderStats
   int water_quads, lava_quads;
   int horizon_quads;  // built once
   int buildings;      // render_building calls this frame
+  int visible_blocks; // of the 32 x 32 blocks of 8 x 8 quads, those in view
 };
 extern LandRenderStats land_render_stats;

@@ -22,7 +22,6 @@ enum
   PATCH_TRIS = 32,
   HORIZON_SIDE = 192,       // horizon vertices per side, 4 cells apart
   HORIZON_VERTS = HORIZON_SIDE * HORIZON_SIDE,
-  UPLOAD_POINTS = 4096,     // points per filled upload buffer
   NORMAL_SIZE = 1024,
   LAND_DISK_R2 = 67600,     // (2 * 130)^2: quads within 130 of the camera, in half-quad units
   HORIZON_HOLE_R2 = 3844,   // (2 * 31)^2
@@ -46,16 +45,6 @@ struct PatchInstance
   int16_t x, z;
   float h[4];  // (x, z), (x + 1, z), (x, z + 1), (x + 1, z + 1)
 };
-struct ColorPoint
-{
-  int16_t x, z;
-  uint32_t color;
-};
-struct FloatPoint
-{
-  int16_t x, z;
-  float value;
-};
 struct FluidVertexHQ
 {
   int16_t x, z;
@@ -71,19 +60,16 @@ struct FluidVertexLQ
 };
 #pragma pack(pop)
 static_assert(sizeof(LandVertex) == 8 && sizeof(PatchVertex) == 8 && sizeof(PatchInstance) == 20, "vertex sizes");
-static_assert(sizeof(ColorPoint) == 8 && sizeof(FloatPoint) == 8, "upload point sizes");
 static_assert(sizeof(FluidVertexHQ) == 28 && sizeof(FluidVertexLQ) == 12, "fluid vertex sizes");
 
 struct LandRenderState
 {
-  VertexDecl landDecl, patchDecl, colorDecl, floatDecl, fluidDecl;
+  VertexDecl landDecl, patchDecl, fluidDecl;
 
   Shader* landShader;
   Shader* patchShader;  // the land shader with INST
   Shader* waterShader;
   Shader* lavaShader;
-  Shader* loadColorShader;
-  Shader* loadFloatShader;
   Shader* normShader;
   Shader* aperShader[3];
   Shader* interpShader;
@@ -95,7 +81,7 @@ struct LandRenderState
   int aperCur;
   Texture detailTex, foamTex, lavaTex;
 
-  VertexBuffer pointVB, landVB, horizonVB, instVB, patchVB, waterVB, lavaVB;
+  VertexBuffer landVB, horizonVB, instVB, patchVB, waterVB, lavaVB;
   IndexBuffer patchIB, landIB, horizonIB, waterIB, lavaIB;
 
   int fluidStride;
@@ -108,6 +94,13 @@ extern LandRenderState land_rs;
 
 // Fatal "%s(%d): failed ASSERT(%s)" naming the land renderer's source.
 #define LAND_ASSERT(expr) ASSERT_AT("hmRender", __LINE__, expr)
+
+// hmRender.cpp: the camera the world is drawn from (position row of the
+// camera matrix) and the pixel-shader constants the land passes read: [0] =
+// (sun direction, sun constant), [1..12] = the 12 sky registers.
+vec4f land_camera_pos();
+Matrix44 current_camera_matrix();
+void get_land_sky_constants(vec4f out[13]);
 
 // hmRenderMesh.cpp: static meshes at start-up, per-frame meshes, and the
 // land-shadow setting brought into range.

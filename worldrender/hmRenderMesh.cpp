@@ -1,6 +1,7 @@
 // The land renderer's meshes and draws: the patch mesh and the horizon
 // indices made once, the land, patch, horizon, water and lava geometry laid
 // out around the camera every frame, and the draw calls of the scene passes.
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -23,6 +24,59 @@ int disk_first[LAND_WINDOW - 1], disk_last[LAND_WINDOW - 1];
 
 // Which window vertices have a water / lava surface this frame.
 bool water_wet[LAND_WINDOW * LAND_WINDOW], lava_wet[LAND_WINDOW * LAND_WINDOW];
+
+// View culling. A software rasteriser pays for every triangle sent, seen or
+// not, and most of the disk round the camera lies outside the view: blocks
+// of 8 x 8 quads wholly outside the widest view the camera can have (zoom 1)
+// are left out of the land, patch and fluid draws. House tiles still reach
+// render_building whatever the view.
+enum { CULL_BLOCK = 8, CULL_BLOCKS = LAND_WINDOW / CULL_BLOCK };
+bool block_visible[CULL_BLOCKS * CULL_BLOCKS];
+
+inline bool quad_visible(int c, int r) { return block_visible[(r / CULL_BLOCK) * CULL_BLOCKS + c / CULL_BLOCK]; }
+
+// Marks the blocks whose bounding sphere (over the land and both fluid
+// surfaces) touches the view pyramid of the camera matrix cur_view_itm.
+void cull_blocks(int ox, int oz)
+{
+  if (!land_cull_to_view) {
+    for (bool& b : block_visible) b = true;
+    return;
+  }
+  const Matrix44 cam = current_camera_matrix();
+  const vec4f eye = cam.row[3];
+  // Half-angle tangents of the view at zoom 1, the widest it gets.
+  const float tan_v = std::tan(0.5f * 1.2915436f);
+  const float tan_h = tan_v * float(d3d_wd) / float(d3d_ht > 0 ? d3d_ht : 1);
+  const vec4f planes[4] = {
+      cam.row[2] * v_splat(tan_h) - cam.row[0], cam.row[2] * v_splat(tan_h) + cam.row[0],
+      cam.row[2] * v_splat(tan_v) - cam.row[1], cam.row[2] * v_splat(tan_v) + cam.row[1],
+  };
+  float inv_len[4];
+  for (int i = 0; i < 4; ++i) inv_len[i] = 1.f / std::sqrt(v_extract_x(v_length3_sq(planes[i])));
+  for (int bz = 0; bz < CULL_BLOCKS; ++bz) {
+    for (int bx = 0; bx < CULL_BLOCKS; ++bx) {
+      float lo = FLT_MAX, hi = -FLT_MAX;
+      for (int r = bz * CULL_BLOCK; r <= bz * CULL_BLOCK + CULL_BLOCK && r < LAND_WINDOW; ++r) {
+        for (int c = bx * CULL_BLOCK; c <= bx * CULL_BLOCK + CULL_BLOCK && c < LAND_WINDOW; ++c) {
+          const int cell = wrapped_cell(ox + c, oz + r);
+          const FluidSurfaceCell& fs = display_fluid_surface[cell];
+          lo = std::fmin(lo, curh[cell]);
+          hi = std::fmax(hi, std::fmax(curh[cell], std::fmax(fs.water, fs.lava)));
+        }
+      }
+      const float half = 0.5f * float(CULL_BLOCK);
+      const float mid_y = 0.5f * (lo + hi), half_y = 0.5f * (hi - lo);
+      // Sphere round the block's box, one cell wider for the patch bumps.
+      const float radius = std::sqrt(2.f * half * half + half_y * half_y) + 1.f;
+      const vec4f centre = make4f(float(ox + bx * CULL_BLOCK) + half, mid_y, float(oz + bz * CULL_BLOCK) + half, 0.f);
+      const vec4f d = centre - eye;
+      bool inside = std::isfinite(radius);
+      for (int i = 0; i < 4 && inside; ++i) inside = v_extract_x(v_dot3(d, planes[i])) * inv_len[i] >= -radius;
+      block_visible[bz * CULL_BLOCKS + bx] = inside || !std::isfinite(radius);
+    }
+  }
+}
 
 void build_disk_rows()
 {
@@ -86,6 +140,7 @@ void build_patches(int ox, int oz)
         hand_to_building(cell, x, z);
         continue;
       }
+      if (!quad_visible(c, r)) continue;
       PatchInstance& p = inst[n++];
       p.x = int16_t(x);
       p.z = int16_t(z);
@@ -135,7 +190,7 @@ void build_land_indices(int ox, int oz)
         hand_to_building(cell, ox + c, z);
         continue;
       }
-      put_quad(p, r * LAND_WINDOW + c, LAND_WINDOW);
+      if (quad_visible(c, r)) put_quad(p, r * LAND_WINDOW + c, LAND_WINDOW);
     }
   }
   unlock_ib(s.landIB);
@@ -251,6 +306,7 @@ void build_fluid_indices()
   uint16_t* lq = lp;
   for (int r = 0; r < LAND_WINDOW - 1; ++r) {
     for (int c = disk_first[r]; c <= disk_last[r]; ++c) {
+      if (!quad_visible(c, r)) continue;
       const int a = r * LAND_WINDOW + c;
       if (water_wet[a] && water_wet[a + 1] && water_wet[a + LAND_WINDOW] && water_wet[a + LAND_WINDOW + 1])
         put_quad(wp, a, LAND_WINDOW);
@@ -348,12 +404,16 @@ void build_frame_land_meshes(float f)
   LandRenderState& s = land_rs;
   const int ox = s.camX - LAND_HALF, oz = s.camZ - LAND_HALF;
   land_render_stats.buildings = 0;
+  cull_blocks(ox, oz);
   build_patches(ox, oz);
   build_land_grid(ox, oz);
   build_land_indices(ox, oz);
   if (gfx_quality == 1 && s.horizonVB) build_horizon();
   build_fluid_vertices(ox, oz, f);
   build_fluid_indices();
+  int seen = 0;
+  for (bool b : block_visible) seen += b;
+  land_render_stats.visible_blocks = seen;
 
   land_render_stats.camera_cell_x = s.camX;
   land_render_stats.camera_cell_z = s.camZ;

@@ -20,7 +20,13 @@
 // drawn, 2 where the horizon was drawn (deferred only) and 0 for the sky,
 // which is drawn only there. Every pixel of the scene image is written each
 // frame. Each pass begins with a mark of the pass recorder
-// (engine/passRecorder.h), in the order above.
+// (engine/passRecorder.h): "scene", "land update", then
+//   forward   "forward", "land", "objects", "lava", "water", "sky",
+//             "debug vis", "effects";
+//   deferred  "g-buffer", "land", "objects", "lava", "water", "shadows",
+//             "shadow blur" (twice), "light", "horizon", "sky",
+//             "composite", "debug vis", "effects".
+// Wireframe frames leave out "sky".
 //
 // Camera globals written every frame are shared with the plug-in. Main
 // thread only; needs the device and the land renderer, sky and post-effect

@@ -3,6 +3,8 @@
 // MLAA, the rotation of the scene image through the MLAA textures, what MLAA
 // does to a staircase and to pictures without one, and the screen textures
 // following a resize.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -14,6 +16,9 @@
 #include "engine/postFx.h"
 #include "gl/asset_dir.h"
 #include "gl/gl_fixture.h"
+
+// The scene image is the game shell's variable; this program has no shell.
+Texture scene_image = nullptr;
 
 namespace {
 
@@ -97,6 +102,7 @@ class PostFxTest : public GlDeviceTest {
   {
     GlDeviceTest::SetUpTestSuite();
     assets.open();
+    mkdir(assets.path("cache").c_str(), 0755);
     init_post_effects();
     scene_tex = create_screen_render_texture();
   }

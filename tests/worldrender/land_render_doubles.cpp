@@ -1,15 +1,15 @@
 #include "land_render_doubles.h"
 
-#include <cmath>
-
 #include "world/worldServices.h"
 #include "worldrender/hmRenderServices.h"
+#include "worldrender/scenePasses.h"
+#include "worldrender/sky.h"
 
 namespace land_doubles
 {
 
 std::vector<BuildingCall> building_calls;
-vec4f camera_pos = {0.f, 0.f, 0.f, 1.f};
+vec4f& camera_pos = cur_view_itm.row[3];
 
 static void record_building(HeightmapData::Surface* s, int x, int z) { building_calls.push_back({s, x, z}); }
 
@@ -17,7 +17,18 @@ void reset()
 {
   building_calls.clear();
   render_building = record_building;
-  camera_pos = make4f(0.f, 0.f, 0.f, 1.f);
+  cur_view_itm = Matrix44::identity();
+}
+
+void use_default_sky()
+{
+  sky_sun_dir = sky_sun_dir_prev = sky_sun_dir_target = normalize_sun_dir(make4f(0.f, 1.f, 3.f, 0.f));
+  sky_sun_constant = 0.9396926f;
+  for (int i = 0; i < SKY_COLORS; ++i) {
+    const float* c = sky_default_colors[i];
+    sky_registers[i] = sky_colors_prev[i] = sky_colors_target[i] = make4f(c[0], c[1], c[2], 0.f);
+  }
+  calc_derived_sky_colors();
 }
 
 }  // namespace land_doubles
@@ -37,17 +48,3 @@ vec4f scene_camera_pos = {0.f, 0.f, 0.f, 1.f};
 
 // ---- hmRenderServices.h ----
 void (*render_building)(HeightmapData::Surface* surface, int x, int z) = nullptr;
-
-vec4f land_camera_pos() { return land_doubles::camera_pos; }
-
-// The sky's default colours with the sun at its start-up direction.
-void get_land_sky_constants(vec4f out[13])
-{
-  const float len = std::sqrt(10.f);
-  out[0] = make4f(0.f, 1.f / len, 3.f / len, 0.9396926f);
-  const float c[10][3] = {{1, 1, 1}, {0, 0, 0}, {0.45f, 0.15f, 0.06f}, {0, 0, 0}, {1, 0, 0},
-                          {0.346021f, 0, 0}, {1, 0, 0}, {3, 6, 15}, {2, 0, 0}, {2, 0, 0}};
-  for (int i = 0; i < 10; ++i) out[1 + i] = make4f(c[i][0], c[i][1], c[i][2], 0.f);
-  out[11] = make4f(1.f, 1.f, 1.f, 0.f);
-  out[12] = make4f(1.f, 1.f, 1.f, 0.f);
-}

@@ -95,6 +95,7 @@ class LandRenderFixture : public GlDeviceTest
     saved_quality = gfx_quality;
     gfx_quality = QUALITY;
     land_doubles::reset();
+    land_doubles::use_default_sky();
     HeightmapData::reset();
     init_land_render();
   }
@@ -112,6 +113,7 @@ class LandRenderFixture : public GlDeviceTest
   {
     GlDeviceTest::SetUp();
     land_doubles::reset();
+    land_doubles::use_default_sky();
     HeightmapData::reset();
     // Both fluid grids dry and still.
     memset(HeightmapData::tmpw, 0, sizeof(HeightmapData::WaterRow) * HeightmapData::HMAP_SIZE);

@@ -17,65 +17,13 @@
 #include "engine/debugDraw.h"
 #include "engine/dynVBWriter.h"
 #include "engine/postFx.h"
-#include "engine/random.h"
 #include "land_render_doubles.h"
 #include "land_test_fixture.h"
 #include "scene_doubles.h"
-#include "world/hmGen.h"
-#include "world/noise.h"
+#include "scene_test_world.h"
 #include "worldrender/scenePasses.h"
 #include "worldrender/scenePassesServices.h"
 #include "worldrender/sky.h"
-
-// Daylight that does not change with the sun's height.
-inline const char* scene_test_sky_script()
-{
-  return "function get_sky_colors(zenith) {\n"
-         "  return [[0.70, 0.80, 0.93], [-0.50, -0.36, -0.07], [0.55, 0.40, 0.22], [1.25, 1.20, 1.08],\n"
-         "          [0.55, 0.18, 0], [0.26, 0.25, 0.20], [28, 0.02, 0], [0.65, 0.80, 1.00],\n"
-         "          [2.2, 0.020, 0.65], [3.0, 0.022, 0]]\n"
-         "}\n";
-}
-
-// Rolling hills from fixed noise, coloured by height, with a lake of water
-// where the land is low round (96, 150) and a pool of lava round (150, 120).
-inline void build_scene_test_world()
-{
-  using namespace HeightmapData;
-  game_rnd_seed = 12345;
-  reset();
-  reseed_noise();
-  addSimplexNoise(0.f, 14.f, 8, 4, 0.5f);
-  for (int i = 0; i < HMAP_CELLS; ++i) {
-    float h = hmap[i];
-    int g = 90 + int(h * 8.f);
-    if (g > 200) g = 200;
-    surface[i].color = 0xFF000000u | (uint32_t(60 + int(h * 4.f)) << 16) | (uint32_t(g) << 8) | 40u;
-    surface[i].topColor = 0u;
-    surface[i].bits = (surface[i].bits & ~uint32_t(SURF_GROUND_MASK)) | 1u;
-    water[cell_z(i)][cell_x(i)] = Water{0.f, 0.f, 0.f, 0.f};
-  }
-  for (int z = 0; z < HMAP_SIZE; ++z)
-    for (int x = 0; x < HMAP_SIZE; ++x) {
-      int i = cell_index(x, z);
-      float dl = float((x - 96) * (x - 96) + (z - 150) * (z - 150));
-      if (dl < 24.f * 24.f) {
-        hmap[i] -= 4.f * (1.f - dl / (24.f * 24.f));
-        float level = 5.f;
-        if (hmap[i] < level) water[z][x].amount = level - hmap[i];
-      }
-      float dv = float((x - 150) * (x - 150) + (z - 120) * (z - 120));
-      if (dv < 6.f * 6.f) water[z][x].amount = -0.6f;
-    }
-  memcpy(target_hmap, hmap, sizeof(hmap));
-  memcpy(tmpw, water, sizeof(WaterRow) * HMAP_SIZE);
-  reset_fluid_surfaces();
-  update_fluid_surfaces(0.05f);
-}
-
-// Above the lake's southern shore, looking north over the water toward the
-// lava and the far hills, a little down, with the sky above.
-inline Matrix44 scene_test_camera() { return scene_doubles::make_camera(make4f(100.f, 22.f, 112.f, 1.f), 0.45f, -0.12f); }
 
 template <int QUALITY>
 class SceneFixture : public GlDeviceTest

@@ -36,6 +36,28 @@ TEST_F(PerfTest, Frame)
     land.push_back(now_ms() - l0);
   }
   std::sort(frame.begin(), frame.end()); std::sort(land.begin(), land.end()); std::sort(upd.begin(), upd.end());
+  {
+    std::vector<double> rf, cpu;
+    for (int i = 0; i < 9; ++i) {
+      flush_gpu();
+      invalidate_land_textures();
+      double r0 = now_ms(); update_land_render(0.01f); flush_gpu(); rf.push_back(now_ms() - r0);
+      r0 = now_ms(); HeightmapData::morphHmap(0.01f, HeightmapRenderer::curh); calc_display_fluid_surfaces(0.2f); build_frame_land_meshes(0.2f); flush_gpu(); cpu.push_back(now_ms() - r0);
+    }
+    std::sort(rf.begin(), rf.end()); std::sort(cpu.begin(), cpu.end());
+    auto timeit = [](const char* what, auto fn) {
+      std::vector<double> v;
+      for (int i = 0; i < 7; ++i) { flush_gpu(); double a = now_ms(); fn(); flush_gpu(); v.push_back(now_ms() - a); }
+      std::sort(v.begin(), v.end());
+      printf("  %s %.2f ms\n", what, v[3]);
+    };
+    timeit("heights", [] { upload_land_heights(0, 0, 256, 256); });
+    timeit("colours", [] { upload_land_colors(0, 0, 256, 256); });
+    timeit("normals", [] { calc_land_normals(0, 0, 256, 256); });
+    timeit("map", [] { update_world_map(); });
+    timeit("interp", [] { interpolate_land_textures(HeightmapRenderer::normTex, land_rs.normPair[0], land_rs.normPair[1], 0.5f, 1024); });
+    printf("update with refresh %.1f ms, cpu mesh part %.1f ms\n", rf[4], cpu[4]);
+  }
   // Breakdown: patches only / grid only.
   std::vector<double> pa, gr;
   for (int i = 0; i < 15; ++i) {

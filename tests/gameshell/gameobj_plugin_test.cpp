@@ -1,0 +1,176 @@
+// Our gameobj plug-in, loaded and bound by the host as the game does: the
+// duties the game relies on, its saved objects, its script natives and a
+// reload under live objects.
+#include "gameshell/gameobjHost.h"
+
+#include "engine/streams.h"
+#include "scripting/sqbind.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+namespace
+{
+const char* const plugin_path = QM_GAMEOBJ_PLUGIN;
+
+class GameobjPlugin : public ::testing::Test
+{
+protected:
+  void SetUp() override { load_gameobj_library(plugin_path); }
+  void TearDown() override
+  {
+    remove_all_gameobj();
+    close_game_menu();
+    unload_gameobj();
+    destroy_queued_gui_elements();
+  }
+
+  static vec4f pos_of(void* obj)
+  {
+    vec4f p;
+    return *as_gameobj(static_cast<BaseObject*>(obj))->getPos(&p);
+  }
+};
+
+TEST_F(GameobjPlugin, GivesDistinctClassTables)
+{
+  std::set<void*> tables(gameobj_vtable_table, gameobj_vtable_table + NUM_GAMEOBJ_CLASSES);
+  EXPECT_EQ(tables.size(), size_t(NUM_GAMEOBJ_CLASSES));
+  EXPECT_EQ(tables.count(nullptr), 0u);
+}
+
+TEST_F(GameobjPlugin, CreatePlayerGivesALivePlayerThatRemoveAllTakesAway)
+{
+  local_player = create_player(make4f(1.f, 2.f, 3.f, 1.f));
+  ASSERT_NE(local_player, nullptr);
+  ASSERT_EQ(Player_list.num, 1);
+  EXPECT_EQ(Player_list[0], local_player);
+  EXPECT_EQ(static_cast<BaseObject*>(static_cast<void*>(local_player))->flags, 0u);
+  EXPECT_FLOAT_EQ(pos_of(local_player)[2], 3.f);
+
+  remove_all_gameobj();
+  EXPECT_EQ(local_player, nullptr);
+  EXPECT_EQ(Player_list.num, 0);
+  EXPECT_EQ(deleted_gameobjs.num, 0);
+}
+
+TEST_F(GameobjPlugin, DeleteGameobjDeletesEveryQueuedObject)
+{
+  BaseObject* a = static_cast<BaseObject*>(static_cast<void*>(create_player(v_zero())));
+  BaseObject* b = static_cast<BaseObject*>(static_cast<void*>(create_player(v_zero())));
+  WeakPtr<BaseObject> ra(a), rb(b);
+  a->destroy();
+  b->destroy();
+  EXPECT_EQ(deleted_gameobjs.num, 2);
+  EXPECT_EQ(Player_list.num, 0);  // a destroyed object leaves its list
+  delete_gameobj();
+  EXPECT_EQ(deleted_gameobjs.num, 0);
+  EXPECT_EQ(ra.get(), nullptr);
+  EXPECT_EQ(rb.get(), nullptr);
+}
+
+TEST_F(GameobjPlugin, ClosingTheMenuTwiceOrWithNoneOpenIsSafe)
+{
+  close_game_menu();
+  close_game_menu();
+  open_main_menu();
+  EXPECT_NE(main_menu_screen, nullptr);
+  should_close_game_menu = true;
+  close_game_menu();
+  close_game_menu();
+  EXPECT_EQ(main_menu_screen, nullptr);
+  EXPECT_FALSE(should_close_game_menu);
+  destroy_queued_gui_elements();
+}
+
+TEST_F(GameobjPlugin, SavedObjectsIncludeThePlayerAndLoadBack)
+{
+  local_player = create_player(make4f(10.f, 20.f, 30.f, 1.f));
+  MemoryOutputBuffer out;
+  save_gameobjs(out);
+  remove_all_gameobj();
+
+  MemoryInputStream in(out.bytes.data, out.bytes.num);
+  load_gameobjs(in);
+  ASSERT_EQ(Player_list.num, 1);
+  vec4f p = pos_of(Player_list[0]);
+  EXPECT_FLOAT_EQ(p[0], 10.f);
+  EXPECT_FLOAT_EQ(p[1], 20.f);
+  EXPECT_FLOAT_EQ(p[2], 30.f);
+  EXPECT_EQ(in.tell(), out.bytes.num);
+}
+
+TEST_F(GameobjPlugin, BadSavedObjectsThrowAndCreateNothing)
+{
+  local_player = create_player(make4f(10.f, 20.f, 30.f, 1.f));
+  MemoryOutputBuffer good;
+  save_gameobjs(good);
+  remove_all_gameobj();
+  const int header = 8, record = 21;
+  ASSERT_EQ(good.bytes.num, header + record);
+
+  std::string base(good.bytes.data, good.bytes.num);
+  auto patched = [&](int at, const void* v, int n) {
+    std::string s = base;
+    memcpy(&s[at], v, n);
+    return s;
+  };
+  uint32_t wrong_magic = 0x12345678, huge = 0xFFFFFFFFu, two = 2;
+  uint8_t bad_kind = 7;
+  float nan = NAN;
+  struct
+  {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"empty", ""},
+      {"wrong magic", patched(0, &wrong_magic, 4)},
+      {"huge count", patched(4, &huge, 4)},
+      {"count beyond the records", patched(4, &two, 4)},
+      {"cut record", base.substr(0, header + record - 1)},
+      {"unknown kind", patched(header, &bad_kind, 1)},
+      {"position not a number", patched(header + 5 + 4, &nan, 4)},
+  };
+  for (auto& c : cases) {
+    MemoryInputStream in(c.bytes.data(), int(c.bytes.size()));
+    EXPECT_THROW(load_gameobjs(in), InputStream::Exception) << c.what;
+    EXPECT_EQ(Player_list.num, 0) << c.what;
+  }
+}
+
+TEST_F(GameobjPlugin, TheWorldScriptPlacesCastlesAndPortals)
+{
+  HSQUIRRELVM vm = open_script_vm(1024);
+  bind_gameobj(vm);
+  const char* script = "place_castle(10, 20); place_portal(30, 40, 2);";
+  ASSERT_TRUE(compile_script_buffer(vm, script, SQInteger(strlen(script)), "test"));
+  sq_pushroottable(vm);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue)));
+  sq_pop(vm, 1);
+  close_script_vm(vm);
+
+  ASSERT_EQ(CastleObject_list.num, 1);
+  ASSERT_EQ(WorldPortal_list.num, 1);
+  EXPECT_FLOAT_EQ(pos_of(CastleObject_list[0])[0], 10.5f);
+  EXPECT_FLOAT_EQ(pos_of(WorldPortal_list[0])[2], 40.5f);
+}
+
+TEST_F(GameobjPlugin, AReloadKeepsLiveObjectsAndUnloadsTheOldCopy)
+{
+  local_player = create_player(make4f(5.f, 6.f, 7.f, 1.f));
+  load_gameobj_library(plugin_path);
+  ASSERT_EQ(Player_list.num, 1);
+  EXPECT_STREQ(static_cast<BaseObject*>(static_cast<void*>(Player_list[0]))->getClassName(), "Player");
+  EXPECT_FLOAT_EQ(pos_of(Player_list[0])[1], 6.f);
+
+  remove_all_gameobj();
+  unload_gameobj();
+  EXPECT_EQ(dlopen(plugin_path, RTLD_NOW | RTLD_NOLOAD), nullptr);
+  load_gameobj_library(plugin_path);
+}
+}  // namespace
