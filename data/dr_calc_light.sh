@@ -61,7 +61,7 @@ void psh()
   vec3 lit = g0.rgb * land_light(n, ps_c[0].xyz, ps_c[4], light_mix, ps_c[12], shadow);
   // The sun's glint, for the surfaces that have one.
   vec3 half_dir = normalize(ps_c[0].xyz - normalize(view_ray));
-  vec3 lit_spec = ps_c[4].rgb * (g1.b * shadow * pow(max(dot(n, half_dir), 0.0), 48.0));
-  out_color0 = vec4(mix(lit + lit_spec, g0.rgb, clamp(g0.a, 0.0, 1.0)), 1.0);
+  vec3 glint = ps_c[4].rgb * (g1.b * shadow * pow(max(dot(n, half_dir), 0.0), 48.0));
+  out_color0 = vec4(mix(lit + glint, g0.rgb, clamp(g0.a, 0.0, 1.0)), 1.0);
 }
 #endif

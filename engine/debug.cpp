@@ -1,9 +1,14 @@
 #include "engine/debug.h"
 
 #include <SDL.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+
+extern char** environ;
 
 static const char* const k_window_title = "Quillmere 0.22";
 
@@ -52,6 +57,15 @@ void error_message(const char* text)
   if (!display_available()) return;
   char title[256];
   snprintf(title, sizeof(title), "%s - FATAL ERROR", k_window_title);
+  // The X toolkit's message window works with or without a window manager;
+  // SDL's own box waits forever for a window manager that may not be there.
+  const char* argv[] = {"xmessage", "-center", "-title", title, "-buttons", "OK:0", "-default", "OK", text, nullptr};
+  pid_t pid = 0;
+  if (getenv("DISPLAY") && posix_spawnp(&pid, "xmessage", nullptr, nullptr, (char**)argv, environ) == 0) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    return;
+  }
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr);
 }
 

@@ -25,6 +25,53 @@ int disk_first[LAND_WINDOW - 1], disk_last[LAND_WINDOW - 1];
 // Which window vertices have a water / lava surface this frame.
 bool water_wet[LAND_WINDOW * LAND_WINDOW], lava_wet[LAND_WINDOW * LAND_WINDOW];
 
+void build_disk_rows()
+{
+  for (int r = 0; r < LAND_WINDOW - 1; ++r) {
+    const int qz = 2 * r - 255;
+    disk_first[r] = LAND_WINDOW;
+    disk_last[r] = -1;
+    for (int c = 0; c < LAND_WINDOW - 1; ++c) {
+      const int qx = 2 * c - 255;
+      if (qx * qx + qz * qz <= LAND_DISK_R2) {
+        if (c < disk_first[r]) disk_first[r] = c;
+        disk_last[r] = c;
+      }
+    }
+  }
+}
+
+inline bool in_patch_square(int c, int r) { return c >= PATCH_FIRST && c <= PATCH_LAST && r >= PATCH_FIRST && r <= PATCH_LAST; }
+
+inline int wrapped_cell(int x, int z) { return ((z & HMAP_MASK) << HMAP_SIZE_SHIFT) | (x & HMAP_MASK); }
+
+inline bool is_house_tile(int cell) { return ground_type(surface[cell].bits) == GT_HOUSE; }
+
+inline void hand_to_building(int cell, int x, int z)
+{
+  ++land_render_stats.buildings;
+  if (render_building) render_building(&surface[cell], x, z);
+}
+
+// Rounded to nearest and held inside the 16-bit field (NaN gives 0).
+inline int16_t to_short(float v)
+{
+  if (!(v > -32768.f)) return v < 0.f ? int16_t(-32768) : int16_t(0);
+  if (!(v < 32767.f)) return int16_t(32767);
+  return int16_t(lrintf(v));
+}
+
+inline void put_quad(uint16_t*& p, int a, int w)
+{
+  p[0] = uint16_t(a);
+  p[1] = uint16_t(a + w);
+  p[2] = uint16_t(a + 1);
+  p[3] = uint16_t(a + 1);
+  p[4] = uint16_t(a + w);
+  p[5] = uint16_t(a + w + 1);
+  p += 6;
+}
+
 // View culling. A software rasteriser pays for every triangle sent, seen or
 // not, and most of the disk round the camera lies outside the view: blocks
 // of 8 x 8 quads wholly outside the widest view the camera can have (zoom 1)
@@ -76,53 +123,6 @@ void cull_blocks(int ox, int oz)
       block_visible[bz * CULL_BLOCKS + bx] = inside || !std::isfinite(radius);
     }
   }
-}
-
-void build_disk_rows()
-{
-  for (int r = 0; r < LAND_WINDOW - 1; ++r) {
-    const int qz = 2 * r - 255;
-    disk_first[r] = LAND_WINDOW;
-    disk_last[r] = -1;
-    for (int c = 0; c < LAND_WINDOW - 1; ++c) {
-      const int qx = 2 * c - 255;
-      if (qx * qx + qz * qz <= LAND_DISK_R2) {
-        if (c < disk_first[r]) disk_first[r] = c;
-        disk_last[r] = c;
-      }
-    }
-  }
-}
-
-inline bool in_patch_square(int c, int r) { return c >= PATCH_FIRST && c <= PATCH_LAST && r >= PATCH_FIRST && r <= PATCH_LAST; }
-
-inline int wrapped_cell(int x, int z) { return ((z & HMAP_MASK) << HMAP_SIZE_SHIFT) | (x & HMAP_MASK); }
-
-inline bool is_house_tile(int cell) { return ground_type(surface[cell].bits) == GT_HOUSE; }
-
-inline void hand_to_building(int cell, int x, int z)
-{
-  ++land_render_stats.buildings;
-  if (render_building) render_building(&surface[cell], x, z);
-}
-
-// Rounded to nearest and held inside the 16-bit field (NaN gives 0).
-inline int16_t to_short(float v)
-{
-  if (!(v > -32768.f)) return v < 0.f ? int16_t(-32768) : int16_t(0);
-  if (!(v < 32767.f)) return int16_t(32767);
-  return int16_t(lrintf(v));
-}
-
-inline void put_quad(uint16_t*& p, int a, int w)
-{
-  p[0] = uint16_t(a);
-  p[1] = uint16_t(a + w);
-  p[2] = uint16_t(a + 1);
-  p[3] = uint16_t(a + 1);
-  p[4] = uint16_t(a + w);
-  p[5] = uint16_t(a + w + 1);
-  p += 6;
 }
 
 void build_patches(int ox, int oz)

@@ -18,7 +18,7 @@ Matrix44 cur_view_tm = Matrix44::identity();
 Matrix44 cur_glob_tm = Matrix44::identity();
 vec4f cur_glob_rk = {0.f, 0.f, 0.f, 0.f};
 
-// Direct3D comparison codes of the stencil test.
+// Comparison codes of set_stencil_test.
 enum { CMP_EQUAL = 3, CMP_NOTEQUAL = 6, CMP_ALWAYS = 8 };
 enum { ADDR_WRAP = 0, ADDR_CLAMP = 1 };
 

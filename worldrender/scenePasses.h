@@ -54,7 +54,7 @@ void render_scene(float t);
 // screen's background; a failed copy is logged.
 void grab_scene_image();
 
-// ---- pieces of render_scene, for tests ----
+// ---- the arithmetic of render_scene, for tests ----
 
 // The full inverse (cofactors over the determinant); a singular matrix gives
 // the identity.

@@ -12,7 +12,7 @@ GAME_PID=$!
 
 BOX=$(wait_for_window "Quillmere 0.22 - FATAL ERROR" 30) || fail "no fatal message box"
 xdotool windowfocus --sync "$BOX"
-xdotool key Escape
+xdotool key Return
 wait_for_exit "$GAME_PID" 30 || fail "the game did not exit after the message box"
 GAME_PID=""
 [ "$EXIT_CODE" = 100 ] || fail "exit code $EXIT_CODE, expected 100"

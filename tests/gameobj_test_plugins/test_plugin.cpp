@@ -1,8 +1,8 @@
 // A plug-in for the host's tests: a distinct function for every bound name
 // and for link_gui, 85 class tables of its own, and switches by which a test
 // makes it lack a name or report another count. link_gui also opens three
-// screens and fills the three styles, so that unbinding has something to
-// release.
+// screens (each empties its slot when released) and fills the three styles,
+// so that unbinding has something to release.
 #include "tests/gameobj_test_plugins/test_plugin.h"
 
 #include "gameshell/gameobjFuncs.h"
@@ -82,14 +82,26 @@ const char* const names[] = {
 #undef TP_NAME
         "link_gui"};
 
-template <class Base>
-class TestScreen : public Base
+class TestScreen : public GameScreen
 {
 public:
   ~TestScreen() override { tp_screens_deleted++; }
 };
 
-BaseGuiScreen* create_screen() { return new TestScreen<BaseGuiScreen>(); }
+// A screen in one of the game's slots, which it empties when released.
+template <class Base, Base** Slot>
+class SlotScreen : public Base
+{
+public:
+  ~SlotScreen() override { tp_screens_deleted++; }
+  void release() override
+  {
+    if (*Slot == this) *Slot = nullptr;
+    BaseGuiScreen::release();
+  }
+};
+
+BaseGuiScreen* create_screen() { return new TestScreen(); }
 
 void link_gui()
 {
@@ -97,9 +109,9 @@ void link_gui()
 #define TP_SET_FACTORY(name) name##_screen_Class::createScreen = create_screen;
   GAMEOBJ_SCREENS(TP_SET_FACTORY)
 #undef TP_SET_FACTORY
-  tooltip_screen = new TestScreen<tooltip_screen_Class>();
-  main_menu_screen = new TestScreen<main_menu_screen_Class>();
-  universe_screen = new TestScreen<universe_screen_Class>();
+  tooltip_screen = new SlotScreen<tooltip_screen_Class, &tooltip_screen>();
+  main_menu_screen = new SlotScreen<main_menu_screen_Class, &main_menu_screen>();
+  universe_screen = new SlotScreen<universe_screen_Class, &universe_screen>();
   tooltip_style.addSheet(nullptr, nullptr, 1);
   spells_style.addSheet(nullptr, nullptr, 2);
   common_style.addSheet(nullptr, nullptr, 3);

@@ -145,17 +145,11 @@ TEST_F(PluginHost, UnbindingEmptiesTheVariablesScreensAndStyles)
   GAMEOBJ_SCREENS(EXPECT_NO_FACTORY)
 #undef EXPECT_NO_FACTORY
   EXPECT_EQ(plugin_var<int>(lib, "tp_screens_deleted"), 3);  // released and deleted
+  EXPECT_EQ(main_menu_screen, nullptr);
   EXPECT_EQ(tooltip_style.sheets.num, 0);
   EXPECT_EQ(spells_style.sheets.num, 0);
   EXPECT_EQ(common_style.sheets.num, 0);
   EXPECT_EQ(memcmp(tables_before, gameobj_vtable_table, sizeof(tables_before)), 0);  // kept for the next binding
-
-  // The test plug-in's screens leave their pointers as they were.
-  tooltip_screen = nullptr;
-  main_menu_screen = nullptr;
-  universe_screen = nullptr;
-  free_library(lib);
-  lib = nullptr;
 }
 
 TEST_F(PluginHost, AFreedPluginIsGone)

@@ -102,6 +102,7 @@ class LandRenderFixture : public GlDeviceTest
 
   static void TearDownTestSuite()
   {
+    land_cull_to_view = true;
     close_land_render();
     close_shaders();
     gfx_quality = saved_quality;
@@ -112,6 +113,8 @@ class LandRenderFixture : public GlDeviceTest
   void SetUp() override
   {
     GlDeviceTest::SetUp();
+    // Tests look at the meshes with views of their own: draw the whole disk.
+    land_cull_to_view = false;
     land_doubles::reset();
     land_doubles::use_default_sky();
     HeightmapData::reset();

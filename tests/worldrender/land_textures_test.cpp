@@ -5,6 +5,7 @@
 
 #include "land_test_fixture.h"
 #include "worldrender/hmRenderInternal.h"
+#include "worldrender/scenePasses.h"
 
 using namespace HeightmapData;
 using namespace HeightmapRenderer;
@@ -266,6 +267,67 @@ TEST_F(LandTexturesTest, LandDiskAndFluidMeshesHaveTheirSizes)
   EXPECT_EQ(land_render_stats.water_quads, 0);
   EXPECT_EQ(land_render_stats.lava_quads, 0);
   EXPECT_EQ(land_render_stats.horizon_quads, 0) << "no horizon at low quality";
+}
+
+TEST_F(LandTexturesTest, ViewCullingDropsOnlyWhatTheCameraCannotSee)
+{
+  make_fixed_grid();
+  // A camera at (100, 12, 100) looking along +z and a little down, with the
+  // scene's projection at zoom 1 on the 64 x 48 screen.
+  const float pitch = -0.3f;
+  Matrix44 cam;
+  cam.row[0] = make4f(1.f, 0.f, 0.f, 0.f);
+  cam.row[1] = make4f(0.f, std::cos(pitch), -std::sin(pitch), 0.f);
+  cam.row[2] = make4f(0.f, std::sin(pitch), std::cos(pitch), 0.f);
+  cam.row[3] = make4f(100.f, 12.f, 100.f, 1.f);
+  Matrix44 view;  // the inverse of the rigid camera matrix
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) view.m[i][j] = cam.m[j][i];
+  for (int j = 0; j < 3; ++j)
+    view.m[3][j] = -(cam.m[3][0] * cam.m[j][0] + cam.m[3][1] * cam.m[j][1] + cam.m[3][2] * cam.m[j][2]);
+  view.m[0][3] = view.m[1][3] = view.m[2][3] = 0.f;
+  view.m[3][3] = 1.f;
+  const float ys = 1.f / std::tan(0.5f * 1.2915436f), xs = ys / (64.f / 48.f);
+  Matrix44 proj;
+  proj.row[0] = make4f(xs, 0.f, 0.f, 0.f);
+  proj.row[1] = make4f(0.f, ys, 0.f, 0.f);
+  proj.row[2] = make4f(0.f, 0.f, 1.00019538f, 1.f);
+  proj.row[3] = make4f(0.f, 0.f, -0.100019537f, 0.f);
+  const Matrix44 glob = view * proj;
+
+  Texture target = create_screen_render_texture();
+  std::vector<uint32_t> img[2];
+  int quads[2], patches[2];
+  for (int culled = 0; culled < 2; ++culled) {
+    cur_view_itm = cam;
+    land_cull_to_view = culled != 0;
+    refresh(0.05f);
+    quads[culled] = land_render_stats.land_quads;
+    patches[culled] = land_render_stats.patches;
+    set_render_target(target, 0, true);
+    clear_view(0xFF000000u);
+    set_zenable(true);
+    set_zwrite(true);
+    set_vs_constants(0, glob.m[0], 4);
+    set_vs_constants(4, cam.m[0], 4);
+    const float no_fog[4] = {0.f, 0.f, 0.f, 0.f};
+    set_vs_constants(8, no_fog, 1);
+    render_land(0.f);
+    img[culled] = read_texture(target);
+  }
+  release_texture(target);
+  int differ = 0, black = 0, first = -1;
+  for (size_t i = 0; i < img[0].size(); ++i) {
+    if (img[0][i] != img[1][i] && first < 0) first = int(i);
+    differ += img[0][i] != img[1][i];
+    black += img[0][i] == 0xFF000000u;
+  }
+  EXPECT_EQ(differ, 0) << "the same picture; first differing pixel " << first % 64 << "," << first / 64;
+  EXPECT_LT(black, 64 * 48 / 2) << "the view shows land";
+
+  EXPECT_LT(quads[1], quads[0] / 2);
+  EXPECT_LT(patches[1], patches[0] / 2);
+  EXPECT_GT(patches[1], 0);
 }
 
 // ---- high quality: aperture, horizon and the G-buffer ----
