@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -65,6 +66,7 @@ struct FrameRig
     if (!init_d3d(window, FRAME_W, FRAME_H)) return false;
 
     assets.open();
+    mkdir(assets.path("cache").c_str(), 0755);
     write_flat_dds(assets.path("detail.dds").c_str(), 4, 0x80808080u);
     write_flat_dds(assets.path("foam.dds").c_str(), 4, 0x80808080u);
     write_flat_dds(assets.path("lava.dds").c_str(), 4, 0x80808080u);
@@ -91,7 +93,6 @@ struct FrameRig
     const Matrix44 camera = scene_test_camera();
     scene_doubles::camera_view = camera;
     camera_pos = camera_prev_pos = camera.row[3];
-    land_doubles::camera_pos = camera.row[3];
     ready = true;
     return true;
   }

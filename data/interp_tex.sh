@@ -20,8 +20,11 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec4 a = texture(s0, tc);
-  vec4 b = texture(s1, tc);
+  // Target and pair have one size, so each pixel reads its own texel: the
+  // texel at tc, fetched without filtering.
+  ivec2 texel = ivec2(gl_FragCoord.xy);
+  vec4 a = texelFetch(s0, texel, 0);
+  vec4 b = texelFetch(s1, texel, 0);
   out_color0 = a + (b - a) * ps_c[0];
 }
 #endif

@@ -11,7 +11,7 @@ VARYING vec2 tc_col;
 VARYING vec2 tc_nrm;
 VARYING vec2 wxz;
 VARYING vec3 fog_amount;
-VARYING vec3 view_vec;
+VARYING vec3 fog_color;
 
 #ifdef VSH
 void vsh()
@@ -23,7 +23,7 @@ void vsh()
   wxz = p.xz;
   vec3 eye = vs_c[7].xyz;
   fog_amount = vs_c[8].x > 0.0 ? sky_fog_amount(eye, p, vs_c[39], vs_c[38]) : vec3(0.0);
-  view_vec = p - eye;
+  fog_color = sky_fog_color(p - eye, vs_c[30].xyz, vs_c[31], vs_c[36], vs_c[37]);
 }
 #endif
 
@@ -33,6 +33,6 @@ void psh()
   vec3 n = land_normal(tc_nrm);
   vec3 albedo = land_albedo(tc_col, wxz, n);
   vec3 lit = albedo * land_light(n, ps_c[0].xyz, ps_c[4], ps_c[5], ps_c[12], 1.0);
-  out_color0 = vec4(mix(lit, sky_fog_color(view_vec, ps_c[0].xyz, ps_c[1], ps_c[6], ps_c[7]), fog_amount), 1.0);
+  out_color0 = vec4(mix(lit, fog_color, fog_amount), 1.0);
 }
 #endif

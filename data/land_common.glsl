@@ -61,8 +61,10 @@ const float DETAIL_SCALE_PS = 0.125;
 // its alpha, thinner on steep ground, and the detail texture (s4).
 vec3 land_albedo(vec2 tc, vec2 xz, vec3 n)
 {
-  vec4 base = texture(s2, tc);
-  vec4 top = texture(s3, tc);
+  // Single-level textures: no level to choose, which spares the rasteriser
+  // the derivatives.
+  vec4 base = textureLod(s2, tc, 0.0);
+  vec4 top = textureLod(s3, tc, 0.0);
   vec4 det = texture(s4, xz * DETAIL_SCALE_PS);
   float flatness = clamp((n.y - 0.5) * 2.5, 0.0, 1.0);
   float cover = top.a * (0.4 + 0.6 * flatness);
@@ -71,6 +73,6 @@ vec3 land_albedo(vec2 tc, vec2 xz, vec3 n)
 
 vec3 land_normal(vec2 tc)
 {
-  return normalize(texture(s1, tc).xyz * 2.0 - 1.0);
+  return normalize(textureLod(s1, tc, 0.0).xyz * 2.0 - 1.0);
 }
 #endif

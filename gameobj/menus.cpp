@@ -3,7 +3,7 @@
 
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
-#include "gameshell/shellPending.h"
+#include "gameshell/universe.h"
 
 #include "engine/app.h"
 #include "engine/d3d_render.h"

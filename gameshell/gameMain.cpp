@@ -7,9 +7,9 @@
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
 #include "gameshell/shellPending.h"
+#include "gameshell/warpMode.h"
 
 #include "engine/app.h"
-#include "engine/postFx.h"
 #include "engine/config.h"
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
@@ -17,6 +17,7 @@
 #include "engine/font.h"
 #include "engine/gameShellServices.h"
 #include "engine/input.h"
+#include "engine/postFx.h"
 #include "engine/random.h"
 #include "engine/timer.h"
 #include "engine/updateStats.h"

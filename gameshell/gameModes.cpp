@@ -7,9 +7,11 @@
 #include "gameshell/gameobjHost.h"
 #include "gameshell/shellPending.h"
 
+#include "gameshell/universe.h"
+
 #include "engine/app.h"
-#include "engine/postFx.h"
 #include "engine/config.h"
+#include "engine/postFx.h"
 #include "engine/d3d_render.h"
 #include "engine/gameShellServices.h"
 #include "engine/input.h"

@@ -1,7 +1,7 @@
 // PLACEHOLDER: the least of the engine's GUI runtime that the game shell and
 // the plug-in binding need before the runtime exists: screens that are queued
 // for deletion and deleted once per tick, and styles that can be filled and
-// emptied. Replace each piece with the runtime's own when it is written.
+// emptied. Replace each part with the runtime's own when it is written.
 // Main thread only.
 #pragma once
 

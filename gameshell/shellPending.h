@@ -1,13 +1,11 @@
 // Steps of the game's start-up, tick, frame and shut-down that belong to
-// modules still to be written: audio, key bindings, effects, the developer
-// mode, the warp mode and the universe with its save slots. The game shell
-// calls them by these names; the *_placeholder.cpp files hold stand-in bodies
-// until each module exists, and each module moves its declarations into its
-// own header.
+// modules still to be written: audio, key bindings, effects and the developer
+// mode. The game shell calls them by these names; the *_placeholder.cpp files
+// hold stand-in bodies until each module exists, and each module moves its
+// declarations into its own header.
 // Main thread only.
 #pragma once
 
-#include "engine/utils.h"
 #include "engine/vec4f.h"
 
 // ---- audio (the listener's three are declared with the scene passes) ----
@@ -33,13 +31,3 @@ void init_shadow_shaders();
 // ---- developer mode ----
 extern bool show_fps;
 void draw_perf_graph();
-
-// ---- warp mode ----
-void init_warp_effect();
-
-// ---- universe and save slots ----
-bool save_game();
-bool load_saved_game(int slot);
-TempString<260> get_saved_game_name(int slot, bool& outdated);
-bool load_world(int index);
-void leave_world();

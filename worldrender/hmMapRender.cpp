@@ -91,6 +91,14 @@ void fill_map_vertices(const WaterRow* w)
 
 }  // namespace
 
+uint32_t world_map_shader_serials()
+{
+  uint32_t sum = 0;
+  Shader* shaders[] = {map_rs.surfShader, map_rs.waterShader, map_rs.lightShader};
+  for (Shader* sh : shaders) sum = sum * 31u + (sh ? sh->serial : 0u);
+  return sum;
+}
+
 void init_world_map_render()
 {
   close_world_map_render();

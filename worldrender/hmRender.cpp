@@ -37,9 +37,24 @@ LandRenderStats land_render_stats;
 namespace
 {
 
-// Set at start-up: the first refresh fills both members of each pair, so the
-// first frames do not blend from an empty texture.
-bool pairs_unfilled = false;
+// Refresh bookkeeping. A refresh rebuilds only what its inputs changed: with
+// the world unchanged since the last refresh the textures would come out the
+// same, and each 1024 x 1024 pass costs a software rasteriser several
+// milliseconds. Everything is rebuilt when the textures may have lost their
+// contents (start, device reset) or a pass's shader was rebuilt.
+struct PairState
+{
+  bool same;   // both members hold the latest result
+  bool shown;  // ... and the displayed texture holds it too
+};
+PairState norm_state, aper_state;
+bool contents_valid = false;
+// A 1 x 1 render texture holding CANARY_COLOR since the last full refresh: a
+// device reset makes render textures anew, and then it no longer does.
+Texture canary = nullptr;
+const uint32_t CANARY_COLOR = 0xA5C3E10Fu;
+// Program serials of the texture passes when they last ran.
+uint32_t pass_serials = 0;
 
 const VertexElementDesc LAND_LAYOUT[] = {
     {0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
@@ -170,9 +185,109 @@ void height_texture_pass(Texture target, Shader* shader, int x0, int z0, int nx,
   draw_postfx();
 }
 
-void settle_pair(Texture pair[2], int cur)
+// Both members of a pair get the latest result.
+void settle_pair(Texture pair[2], int cur, PairState& state)
 {
-  if (pair[0] && pair[1]) copy_texture(pair[cur], pair[cur ^ 1]);
+  if (!pair[0] || !pair[1]) return;
+  copy_texture(pair[cur], pair[cur ^ 1]);
+  state.same = true;
+  state.shown = false;
+}
+
+uint32_t texture_pass_serials()
+{
+  const LandRenderState& s = land_rs;
+  uint32_t sum = world_map_shader_serials();
+  Shader* shaders[] = {s.normShader, s.interpShader, s.aperShader[clamped_land_shadow_quality()]};
+  for (Shader* sh : shaders) sum = sum * 31u + (sh ? sh->serial : 0u);
+  return sum;
+}
+
+bool textures_intact()
+{
+  if (!contents_valid || !canary || pass_serials != texture_pass_serials()) return false;
+  int pitch = 0;
+  const void* p = read_render_texture(canary, &pitch);
+  if (!p) return false;
+  uint32_t v;
+  memcpy(&v, p, 4);
+  end_read_render_texture(canary);
+  return v == CANARY_COLOR;
+}
+
+// Copies the world into a mirror; true when any value changed (compared bit
+// for bit, so a NaN or a -0 is a change like any other).
+template <typename T, typename Value>
+bool refill_mirror(T* mirror, Value value)
+{
+  static_assert(sizeof(T) == 4, "32-bit texels");
+  uint32_t diff = 0;
+  for (int i = 0; i < HMAP_CELLS; ++i) {
+    const T v = value(i);
+    uint32_t a, b;
+    memcpy(&a, &v, 4);
+    memcpy(&b, &mirror[i], 4);
+    diff |= a ^ b;
+    mirror[i] = v;
+  }
+  return diff != 0;
+}
+
+// Fluid as the world map draws it (amount and foam).
+float fluid_amount_mirror[HMAP_CELLS], fluid_foam_mirror[HMAP_CELLS];
+
+// One refresh of a ping-pong pair: a new result when its input changed (or
+// everything is rebuilt), else at most a copy that makes the two members
+// equal, which is what recomputing the unchanged input would give.
+void refresh_pair(Texture pair[2], int& cur, PairState& state, bool changed, bool full, void (*compute)())
+{
+  if (!pair[0]) return;
+  if (changed || full) {
+    compute();
+    state.same = state.shown = false;
+    if (full) settle_pair(pair, cur, state);
+  } else if (!state.same) {
+    settle_pair(pair, cur, state);
+  }
+}
+
+void refresh_land_textures()
+{
+  LandRenderState& s = land_rs;
+  const bool full = !textures_intact();
+  const WaterRow* w = water;
+  const bool heights =
+      refill_mirror(height_mirror, [w](int i) { return hmap[i] + std::fabs(w[cell_z(i)][cell_x(i)].amount); });
+  if (heights || full) send_mirror(hmapTex, height_mirror);
+  bool colours = refill_mirror(color_mirror, [](int i) { return surface[i].color; });
+  colours = refill_mirror(top_color_mirror, [](int i) { return surface[i].topColor; }) || colours;
+  if (colours || full) {
+    send_mirror(colrTex, color_mirror);
+    send_mirror(topcTex, top_color_mirror);
+  }
+  bool fluid = refill_mirror(fluid_amount_mirror, [w](int i) { return w[cell_z(i)][cell_x(i)].amount; });
+  fluid = refill_mirror(fluid_foam_mirror, [w](int i) { return w[cell_z(i)][cell_x(i)].foam; }) || fluid;
+
+  refresh_pair(s.normPair, s.normCur, norm_state, heights, full, [] { calc_land_normals(0, 0, HMAP_SIZE, HMAP_SIZE); });
+  if (gfx_quality == 1)
+    refresh_pair(s.aperPair, s.aperCur, aper_state, heights, full,
+                 [] { calc_land_aperture(0, 0, HMAP_SIZE, HMAP_SIZE); });
+  if (heights || colours || fluid || full) update_world_map();
+  if (full) {
+    begin_texture_pass(canary);
+    clear_view_color(CANARY_COLOR);
+    pass_serials = texture_pass_serials();
+    contents_valid = true;
+  }
+}
+
+// The displayed member of a pair: the blend, unless it already shows the
+// latest result and both members hold it.
+void blend_pair(Texture dst, Texture pair[2], int cur, PairState& state, float f, int size)
+{
+  if (state.same && state.shown) return;
+  interpolate_land_textures(dst, pair[cur ^ 1], pair[cur], f, size);
+  state.shown = state.same;
 }
 
 int camera_cell(float v)
@@ -231,7 +346,9 @@ void init_land_render()
     s.lavaTex = get_texture("lava.dds", true);
   }
   s.normCur = s.aperCur = 0;
-  pairs_unfilled = true;
+  canary = make_land_texture(1, RT_A8R8G8B8);
+  contents_valid = false;
+  norm_state = aper_state = PairState{false, false};
   memset(height_mirror, 0, sizeof(height_mirror));
   memset(color_mirror, 0, sizeof(color_mirror));
   memset(top_color_mirror, 0, sizeof(top_color_mirror));
@@ -264,7 +381,7 @@ void close_land_render()
                        s.aperShader[0], s.aperShader[1], s.aperShader[2], s.interpShader, s.horizonShader};
   for (Shader* sh : shaders) destroy_shader(sh);
   Texture textures[] = {aperTex, s.aperPair[0], s.aperPair[1], normTex, s.normPair[0], s.normPair[1],
-                        colrTex, topcTex,       hmapTex};
+                        colrTex, topcTex,       hmapTex,      canary};
   for (Texture t : textures) release_texture(t);
   free_texture(s.detailTex);
   free_texture(s.foamTex);
@@ -275,6 +392,8 @@ void close_land_render()
   for (IndexBuffer ib : ibs) release_ib(ib);
   s = LandRenderState();
   hmapTex = normTex = aperTex = colrTex = topcTex = nullptr;
+  canary = nullptr;
+  contents_valid = false;
 }
 
 vec4f land_camera_pos() { return cur_view_itm.row[3]; }
@@ -318,6 +437,7 @@ void calc_land_normals(int x0, int z0, int nx, int nz)
 {
   assert_region(x0, z0, nx, nz);
   land_rs.normCur ^= 1;
+  norm_state = PairState{false, false};
   height_texture_pass(land_rs.normPair[land_rs.normCur], land_rs.normShader, x0, z0, nx, nz);
 }
 
@@ -326,6 +446,7 @@ void calc_land_aperture(int x0, int z0, int nx, int nz)
   assert_region(x0, z0, nx, nz);
   if (!land_rs.aperPair[0]) return;  // low quality has no aperture
   land_rs.aperCur ^= 1;
+  aper_state = PairState{false, false};
   height_texture_pass(land_rs.aperPair[land_rs.aperCur], land_rs.aperShader[clamped_land_shadow_quality()], x0, z0,
                       nx, nz);
 }
@@ -360,22 +481,12 @@ void update_land_render(float t)
 
   if (s.refresh) {
     mark_pass("land refresh");
-    upload_land_heights(0, 0, HMAP_SIZE, HMAP_SIZE);
-    calc_land_normals(0, 0, HMAP_SIZE, HMAP_SIZE);
-    if (gfx_quality == 1) calc_land_aperture(0, 0, HMAP_SIZE, HMAP_SIZE);
-    if (pairs_unfilled) {
-      settle_pair(s.normPair, s.normCur);
-      settle_pair(s.aperPair, s.aperCur);
-      pairs_unfilled = false;
-    }
-    upload_land_colors(0, 0, HMAP_SIZE, HMAP_SIZE);
-    update_world_map();
+    refresh_land_textures();
     s.refresh = false;
   }
   mark_pass("land blend");
-  if (gfx_quality == 1 && aperTex)
-    interpolate_land_textures(aperTex, s.aperPair[s.aperCur ^ 1], s.aperPair[s.aperCur], f, HMAP_SIZE);
-  interpolate_land_textures(normTex, s.normPair[s.normCur ^ 1], s.normPair[s.normCur], f, NORMAL_SIZE);
+  if (gfx_quality == 1 && aperTex) blend_pair(aperTex, s.aperPair, s.aperCur, aper_state, f, HMAP_SIZE);
+  blend_pair(normTex, s.normPair, s.normCur, norm_state, f, NORMAL_SIZE);
 
   morphHmap(t, curh);
   calc_display_fluid_surfaces(f);

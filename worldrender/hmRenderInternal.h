@@ -102,6 +102,10 @@ vec4f land_camera_pos();
 Matrix44 current_camera_matrix();
 void get_land_sky_constants(vec4f out[13]);
 
+// hmMapRender.cpp: a value that changes whenever one of the map's shaders
+// is rebuilt (hot reload), so the map is drawn again.
+uint32_t world_map_shader_serials();
+
 // hmRenderMesh.cpp: static meshes at start-up, per-frame meshes, and the
 // land-shadow setting brought into range.
 void build_static_land_meshes();

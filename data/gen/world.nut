@@ -260,9 +260,16 @@ function build_world(w)
   place_village(w, kind);
 
   // The game objects (the castle, the portals, trees, creatures) are the
-  // plug-in's: when it binds place_world_objects, it makes them here from the
-  // entry's castle and portals.
-  if ("place_world_objects" in getroottable()) place_world_objects(w);
+  // plug-in's: it makes them here from the entry, through place_world_objects
+  // when it binds one, else through its castle and portal natives.
+  local root = getroottable();
+  if ("place_world_objects" in root) {
+    place_world_objects(w);
+  } else {
+    if ("place_castle" in root) place_castle(w.castle.x, w.castle.z);
+    if ("place_portal" in root)
+      foreach (p in w.portals) place_portal(p.x, p.z, p.target);
+  }
 
   local gate_x = w.castle.x + 0.5, gate_z = w.castle.z + 14.5;
   set_player_pos(make4f(gate_x, HmapMask.fromHeight().get(gate_x, gate_z) + 2.0, gate_z, 1.0));

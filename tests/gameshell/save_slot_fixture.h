@@ -22,7 +22,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
@@ -32,8 +31,12 @@ namespace fs = std::filesystem;
 
 inline std::string read_bytes(const std::string& path)
 {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  std::ifstream f(path, std::ios::binary | std::ios::ate);
+  if (!f) return std::string();
+  std::string bytes(size_t(f.tellg()), '\0');
+  f.seekg(0);
+  f.read(&bytes[0], std::streamsize(bytes.size()));
+  return bytes;
 }
 
 inline void write_bytes(const std::string& path, const std::string& bytes)
@@ -129,6 +132,18 @@ protected:
     return sqbind::SqObject::fromStack(vm, -1);
   }
 
+  static bool script_true(const char* expr)
+  {
+    sqbind::SqObject v = eval((std::string("(") + expr + ") ? true : false").c_str());
+    return sq_isbool(v.o) && sq_objtobool(&v.o);
+  }
+
+  static long long script_int(const char* expr)
+  {
+    sqbind::SqObject v = eval(expr);
+    return sq_isinteger(v.o) ? (long long)sq_objtointeger(&v.o) : -999;
+  }
+
   // A universe of three worlds in slot 0, as a new game makes it.
   static void new_game(int seed, const char* tag)
   {
@@ -143,8 +158,16 @@ protected:
   // and a player.
   static void make_world(int seed)
   {
-    using namespace HeightmapData;
     remove_all_gameobj();
+    make_world_state(seed);
+    run((std::string("place_castle(") + std::to_string(20 + seed) + ", 30);").c_str());
+    local_player = create_player(make4f(float(seed), 7.f, 9.f, 1.f));
+  }
+
+  // The grid, sun and camera of make_world.
+  static void make_world_state(int seed)
+  {
+    using namespace HeightmapData;
     for (int i = 0; i < HMAP_CELLS; i++) {
       hmap[i] = float((i * 7 + seed * 13) % 101) * 0.25f - 5.f;
       target_hmap[i] = hmap[i] + float(seed);
@@ -156,8 +179,6 @@ protected:
     camera_heading = 0.5f * float(seed);
     camera_pitch = -0.25f;
     camera_roll = 0.125f;
-    run((std::string("place_castle(") + std::to_string(20 + seed) + ", 30);").c_str());
-    local_player = create_player(make4f(float(seed), 7.f, 9.f, 1.f));
   }
 
   static std::string slot_path(const char* file) { return saved_game_path(0, file).c_str(); }

@@ -210,7 +210,7 @@ TEST_F(SaveSlot, AFirstVisitGeneratesAndSavesAndALaterOnePutsANewPlayerAtTheCast
   EXPECT_EQ(cur_game_mode, play_mode);
   EXPECT_EQ(error_text(), "");
   ASSERT_TRUE(fs::exists(slot_path("w001")));
-  EXPECT_EQ(std::string(eval("generated.top()").getType() == OT_STRING ? "game" : ""), "game");
+  EXPECT_TRUE(script_true("generated.len() == 1 && generated[0] == \"game\""));
   ASSERT_EQ(CastleObject_list.num, 1);
   vec4f castle = pos_of(CastleObject_list[0]);
 
@@ -312,9 +312,17 @@ TEST_F(SaveSlot, TheScriptSavesAndLeavesThroughItsNatives)
 {
   set_entered_world(1);
   run("::saved <- save_game();");
-  sqbind::SqObject saved = eval("saved");
-  EXPECT_EQ(saved.getType(), OT_BOOL);
+  EXPECT_TRUE(script_true("saved == true"));
   EXPECT_TRUE(fs::exists(slot_path("w001")));
+
+  cur_game_slot = -1;
+  run("::saved <- save_game();");
+  EXPECT_TRUE(script_true("saved == false"));
+
+  release_universe_data();
+  cur_game_mode = nullptr;
+  run("leave_world();");
+  EXPECT_EQ(cur_game_mode, play_mode);
 }
 
 TEST_F(SaveSlot, TheWarpLastsOneSecondAndThenLeavesTheWorld)

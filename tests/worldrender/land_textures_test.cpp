@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "land_test_fixture.h"
+#include "engine/passRecorder.h"
 #include "worldrender/hmRenderInternal.h"
 #include "worldrender/scenePasses.h"
 
@@ -141,6 +142,39 @@ TEST_F(LandTexturesTest, TexturesAreRebuiltAfterAResize)
   EXPECT_EQ(read_texture(current_land_normals()), normals);
   EXPECT_EQ(read_texture(normTex), normals);
   EXPECT_EQ(read_texture(mapTex), map);
+}
+
+TEST_F(LandTexturesTest, RefreshRebuildsOnlyWhatTheWorldChanged)
+{
+  auto quads_of_refresh = [](float t) {
+    start_pass_recording();
+    invalidate_land_textures();
+    update_land_render(t);
+    stop_pass_recording();
+    int n = 0;
+    for (const std::string& m : recorded_passes()) n += m == PASS_FULLSCREEN_QUAD;
+    return n;
+  };
+  make_fixed_grid();
+  refresh(0.05f);
+  refresh(0.05f);
+  update_land_render(0.05f);
+  const std::vector<uint32_t> map = read_texture(mapTex);
+  EXPECT_EQ(quads_of_refresh(0.02f), 0) << "nothing changed: no pass";
+  EXPECT_EQ(read_texture(mapTex), map);
+
+  hmap[cell_index(30, 30)] += 2.f;  // normals, the map and the blend follow
+  EXPECT_EQ(quads_of_refresh(0.02f), 4);
+  EXPECT_EQ(read_texture(hmapTex)[cell_index(30, 30)], float_to_bits(cpu_height(30, 30)));
+  EXPECT_LE(color_distance(read_texture(current_land_normals())[4 * 31 * NORMAL_SIZE + 4 * 30], cpu_normal_texel(120, 124)), 1);
+  EXPECT_EQ(quads_of_refresh(0.02f), 1) << "unchanged again: the blend shows the latest normals";
+  water[9][9].foam = 0.5f;  // the map alone
+  EXPECT_EQ(quads_of_refresh(0.02f), 2);
+
+  ASSERT_TRUE(resize_d3d(64, 48, false, true));  // a device reset empties render textures
+  EXPECT_EQ(quads_of_refresh(0.05f), 4) << "everything again";
+  EXPECT_EQ(read_texture(hmapTex)[cell_index(65, 42)], float_to_bits(cpu_height(65, 42)));
+  EXPECT_EQ(read_texture(normTex), read_texture(current_land_normals()));
 }
 
 TEST_F(LandTexturesTest, RegionPassesRewriteExactlyTheirRegion)

@@ -6,6 +6,8 @@
 // fixed camera that shows land, water, lava, the horizon and the sky.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -36,6 +38,7 @@ class SceneFixture : public GlDeviceTest
   {
     GlDeviceTest::SetUpTestSuite();
     assets.open();
+    mkdir(assets.path("cache").c_str(), 0755);
     write_uniform_dds(assets.path("detail.dds"), 4, 0x80808080u);
     write_uniform_dds(assets.path("foam.dds"), 4, 0x80808080u);
     write_uniform_dds(assets.path("lava.dds"), 4, 0x80808080u);
@@ -114,7 +117,6 @@ class SceneFixture : public GlDeviceTest
   {
     scene_doubles::camera_view = camera;
     camera_pos = camera_prev_pos = camera.row[3];
-    land_doubles::camera_pos = camera.row[3];
   }
 
   // Resizes the device and remakes what the game shell's reset hook remakes.
