@@ -9,14 +9,14 @@
 
 #ifdef PSH
 #if QUALITY >= 2
-#define APER_DIRS 16
-#define APER_STEPS 14
-#elif QUALITY == 1
 #define APER_DIRS 12
 #define APER_STEPS 10
-#else
+#elif QUALITY == 1
 #define APER_DIRS 8
-#define APER_STEPS 6
+#define APER_STEPS 8
+#else
+#define APER_DIRS 6
+#define APER_STEPS 5
 #endif
 
 // Sample distances grow with the step so the search reaches about 40 cells.

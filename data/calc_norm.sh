@@ -1,8 +1,8 @@
-// Land normals from the height texture (s0), smoothed over the 3 x 3 cells
-// round each point (ps_c[0].xy: one cell in texture units). Stored as
-// n * 0.5 + 0.5 with y up; alpha holds the hollowness of the spot (0.5 on a
-// plane, more in hollows and creases, less on ridges), which the deferred
-// shading uses to darken creases.
+// Land normals from the height texture (s0) by central differences over one
+// cell each way (ps_c[0].xy: one cell in texture units), as at low quality.
+// Stored as n * 0.5 + 0.5 with y up; alpha holds the hollowness of the spot
+// (0.5 on a slope or plane, more in hollows and creases, less on ridges),
+// which the deferred land shading uses to darken creases.
 
 #include "land_height_pass.glsl"
 
@@ -10,21 +10,13 @@
 void psh()
 {
   vec2 d = ps_c[0].xy;
-  float h00 = land_height(tc + vec2(-d.x, -d.y));
-  float h10 = land_height(tc + vec2(0.0, -d.y));
-  float h20 = land_height(tc + vec2(d.x, -d.y));
-  float h01 = land_height(tc + vec2(-d.x, 0.0));
-  float h11 = land_height(tc);
-  float h21 = land_height(tc + vec2(d.x, 0.0));
-  float h02 = land_height(tc + vec2(-d.x, d.y));
-  float h12 = land_height(tc + vec2(0.0, d.y));
-  float h22 = land_height(tc + vec2(d.x, d.y));
-  // Sobel weights 1 2 1 across, differences over two cells.
-  float gx = (h20 + 2.0 * h21 + h22) - (h00 + 2.0 * h01 + h02);
-  float gz = (h02 + 2.0 * h12 + h22) - (h00 + 2.0 * h10 + h20);
-  vec3 n = normalize(vec3(-gx, 8.0, -gz));
-  float mean = (h00 + h10 + h20 + h01 + h21 + h02 + h12 + h22) * 0.125;
-  float hollow = clamp(0.5 + (mean - h11) * 0.5, 0.0, 1.0);
+  float hl = land_height(tc - vec2(d.x, 0.0));
+  float hr = land_height(tc + vec2(d.x, 0.0));
+  float hd = land_height(tc - vec2(0.0, d.y));
+  float hu = land_height(tc + vec2(0.0, d.y));
+  float hc = land_height(tc);
+  vec3 n = normalize(vec3(hl - hr, 2.0, hd - hu));
+  float hollow = clamp(0.5 + ((hl + hr + hd + hu) * 0.25 - hc) * 0.5, 0.0, 1.0);
   out_color0 = vec4(n * 0.5 + 0.5, hollow);
 }
 #endif

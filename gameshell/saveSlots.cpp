@@ -129,7 +129,6 @@ HSQUIRRELVM require_world_vm()
   if (!world_script_vm.vm) throw SquirrelError("the world script is not running");
   return world_script_vm.vm;
 }
-
 }  // namespace
 
 // ----------------------------------------------------------------- saving --

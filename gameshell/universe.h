@@ -133,6 +133,30 @@ void init_universe_ui();
 // 765 / size, c3}.
 void render_world_icon(RenderBatch& batch, float x, float y, float size, D3dColor c1, D3dColor c2, D3dColor c3);
 
+// ---- the universe viewer's pan and zoom ----
+
+// What the "uni_viewer" behaviour reads and writes of the plug-in's
+// universe-viewer element, in the element's order.
+struct UniViewerView
+{
+  vec4f scale;                     // x, y: screen units per universe unit
+  vec4f origin;                    // x, y: screen position of universe point 0
+  float min_x, min_y, max_x, max_y;  // the universe's bounds
+  float centre_x, centre_y;
+  float extent;                    // universe units across the view
+  float last_x, last_y;            // the pointer at the last event
+  bool drag_zooms;                 // dragging with the right button zooms
+};
+
+// Zooms by the factor max(0.1, 1 + amount) about the screen point (px, py);
+// the extent stays within [160, twice the larger side of the bounds]. The
+// caller then lets the element update its view.
+void zoom_uni_viewer(UniViewerView& v, float px, float py, float amount);
+// A pointer move to (x, y) while pressed: a drag zoom or a pan; the centre
+// stays in the bounds and the pointer becomes the last one.
+void drag_uni_viewer(UniViewerView& v, float x, float y);
+void clamp_uni_viewer_centre(UniViewerView& v);
+
 // ---- pieces of the above, for tests ----
 
 // Reads what follows the headers of "info" / "uni": one tagged value that must

@@ -19,6 +19,7 @@
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
 
+#include <algorithm>
 #include <cmath>
 
 using sqbind::SquirrelError;
@@ -180,6 +181,46 @@ void leave_world()
   if (ok) save_game();
   set_game_mode(universe_mode);
   debug("back in the universe after %d ms", get_time_msec(get_ref_time() - start));
+}
+
+// ------------------------------------------------------- universe viewer --
+
+void clamp_uni_viewer_centre(UniViewerView& v)
+{
+  v.centre_x = std::max(v.centre_x, v.min_x);
+  v.centre_x = std::min(v.centre_x, v.max_x);
+  v.centre_y = std::max(v.centre_y, v.min_y);
+  v.centre_y = std::min(v.centre_y, v.max_y);
+}
+
+void zoom_uni_viewer(UniViewerView& v, float px, float py, float amount)
+{
+  float f = std::max(0.1f, 1.f + amount);
+  float extent = v.extent * f;
+  extent = std::min(extent, 2.f * std::max(v.max_x - v.min_x, v.max_y - v.min_y));
+  extent = std::max(extent, 160.f);
+  float k = 1.f - v.extent / extent;
+  v.extent = extent;
+  // The universe point under the pointer stays (nearly) under it.
+  float ux = (px - v.origin[0]) / v.scale[0];
+  float uy = (py - v.origin[1]) / v.scale[1];
+  v.centre_x = v.centre_x - k * (ux - v.centre_x);
+  v.centre_y = v.centre_y - k * (uy - v.centre_y);
+  clamp_uni_viewer_centre(v);
+}
+
+void drag_uni_viewer(UniViewerView& v, float x, float y)
+{
+  float dx = x - v.last_x, dy = y - v.last_y;
+  if (v.drag_zooms) {
+    zoom_uni_viewer(v, v.last_x, v.last_y, (dy - dx) * 0.01f);
+  } else {
+    v.centre_x -= dx / v.scale[0];
+    v.centre_y -= dy / v.scale[1];
+  }
+  clamp_uni_viewer_centre(v);
+  v.last_x = x;
+  v.last_y = y;
 }
 
 // ------------------------------------------------------------- world icons --

@@ -52,15 +52,7 @@ void WarpMode::render(float t)
   set_wireframe(false);
   set_blend_none();
   set_shader(warp_shader);
-  // Frames closer than 10 ms to the last counted one keep the picture as it
-  // is, so the distortion does not depend on the frame rate.
-  float d = t - last_frame_time;
-  float x = 0.f;
-  if (d >= 0.01f) {
-    last_frame_time = t;
-    effect_time += d;
-    x = d;
-  }
+  float x = countFrame(t);
   set_texture(0, scene_image);
   set_texture_address(0, 1);  // clamp: the edges do not wrap into the picture
 
@@ -73,3 +65,14 @@ void WarpMode::render(float t)
 }
 
 void WarpMode::drawOverlay(float) {}
+
+float WarpMode::countFrame(float t)
+{
+  // Frames closer than 10 ms to the last counted one keep the picture as it
+  // is, so a fast display does not warp faster.
+  float d = t - last_frame_time;
+  if (d < 0.01f) return 0.f;
+  last_frame_time = t;
+  effect_time += d;
+  return d;
+}

@@ -23,6 +23,11 @@ public:
   void update(float dt) override;
   void render(float t) override;
   void drawOverlay(float t) override;
+
+  // The distortion of the frame at t seconds after the last tick: the time
+  // since the last counted frame, or 0 (the picture stays) for a frame less
+  // than 10 ms after it.
+  float countFrame(float t);
 };
 
 // The warp shader; null until init_warp_effect, never released.

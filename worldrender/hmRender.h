@@ -2,12 +2,15 @@
 // 256 x 256 wrapping world grid.
 //
 // Textures of the grid (heights with fluid, normals, aperture at high quality,
-// the two surface colours) are rebuilt on the GPU only when the refresh flag is
-// set: at start, by invalidate_land_textures (device reset, developer keys,
-// menus) and by every world tick's update_fluid_surfaces. Grid data reaches the
-// textures only as point lists drawn into render targets; normals and aperture
-// are computed from the height texture. Normals and aperture are ping-pong
-// pairs, so each frame blends the last two results by the frame fraction.
+// the two surface colours) are brought up to date only when the refresh flag
+// is set: at start, by invalidate_land_textures (device reset, developer keys,
+// menus) and by every world tick's update_fluid_surfaces. Heights and colours
+// are copied into the textures whole; normals and aperture are computed on
+// the GPU from the height texture. Normals and aperture are ping-pong pairs,
+// so each frame blends the last two results by the frame fraction. A refresh
+// redoes only what its inputs changed (an unchanged world gives the same
+// textures, so nothing is redrawn), and everything when the textures may
+// have lost their contents (start, device reset) or a pass's shader changed.
 //
 // Every frame update_land_render lays the land, fluid and horizon meshes out
 // around the camera: a 256 x 256 vertex window centred on the camera cell in
@@ -53,7 +56,8 @@ void render_water(float f);
 void render_horizon();      // high quality only
 
 // Region passes over cells [x0, x0 + nx) x [z0, z0 + nz); fatal assertions
-// when the region is empty or leaves the grid.
+// when the region is empty or leaves the grid. The normal and aperture passes
+// swap their pair and write the region of the new current member.
 void upload_land_heights(int x0, int z0, int nx, int nz);
 void upload_land_colors(int x0, int z0, int nx, int nz);
 void calc_land_normals(int x0, int z0, int nx, int nz);

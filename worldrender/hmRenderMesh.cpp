@@ -100,7 +100,15 @@ void cull_blocks(int ox, int oz)
       cam.row[2] * v_splat(tan_v) - cam.row[1], cam.row[2] * v_splat(tan_v) + cam.row[1],
   };
   float inv_len[4];
-  for (int i = 0; i < 4; ++i) inv_len[i] = 1.f / std::sqrt(v_extract_x(v_length3_sq(planes[i])));
+  for (int i = 0; i < 4; ++i) {
+    const float len = std::sqrt(v_extract_x(v_length3_sq(planes[i])));
+    if (!(len > 1e-6f) || !std::isfinite(len)) {
+      // No usable camera axes: draw everything.
+      for (bool& b : block_visible) b = true;
+      return;
+    }
+    inv_len[i] = 1.f / len;
+  }
   for (int bz = 0; bz < CULL_BLOCKS; ++bz) {
     for (int bx = 0; bx < CULL_BLOCKS; ++bx) {
       float lo = FLT_MAX, hi = -FLT_MAX;
