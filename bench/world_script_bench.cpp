@@ -51,8 +51,7 @@ struct QuietStdout
 void start_world_scripts()
 {
   if (world_script_vm.vm) return;
-  std::string root = __FILE__;  // <root>/bench/world_script_bench.cpp
-  for (int i = 0; i < 2; ++i) root = root.substr(0, root.rfind('/'));
+  std::string root = QM_SOURCE_DIR;
   snprintf(app_path, sizeof(app_path), "%s/data/", root.c_str());
   reset_world_script_doubles();
   QuietStdout quiet;

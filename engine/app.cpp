@@ -354,8 +354,12 @@ void run_main_loop()
       main_loop_hooks.pump();
 
       int64_t now = main_loop_hooks.now();
+      // A tick may start up to one average frame early, which leaves the
+      // tick clock ahead of now. It keeps that lead, so ticks stay on the
+      // 20-a-second schedule however long frames take; only a clock that
+      // really went backwards (further than any frame) is pulled back.
       int64_t elapsed = now - update_clock;
-      if (elapsed < 0) {
+      if (elapsed < 0 && -elapsed > update_period + recent_frame_sum / 5) {
         elapsed = 0;
         update_clock = now;
       }
@@ -367,6 +371,7 @@ void run_main_loop()
           continue;
         }
       }
+      if (elapsed < 0) elapsed = 0;
       time_dt = to_sec(elapsed);
       time_ik = time_dt / to_sec(update_period);
       frame_pending = main_loop_hooks.draw(time_dt);

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The road of a game, with real keys: a new game in slot 0, its universe map,
 # world 0 entered (generated and saved at once), a flight, the way out of the
-# world (through a portal and the warp when the plug-in offers one, else the
-# game menu's "Save game"), back to the main menu and Quit. Then a second run
-# loads slot 0 and enters world 0 again: the world is the one that was left
-# (heights, surface and fluid equal to the slot's file, byte for byte) and the
-# player stands at the world's castle.
+# world, back to the main menu and Quit. Then a second run loads slot 0 and
+# comes back to world 0: the world is the one that was left (heights, surface
+# and fluid equal to the slot's file, byte for byte) and the player stands
+# where the road says. Left through a portal and the warp, the slot opens on
+# the map and world 0 entered from it has its new player at the castle; the
+# plug-in has no portal yet, so the world is left through the game menu's
+# "Save game" and the slot resumes inside it with the player of the file.
 # Keeps road_main_menu.png, road_universe.png and road_world.png in the build
 # folder and prints the time from choosing a world to its being ready, and
 # from the end of the warp back to the universe.
@@ -141,6 +143,8 @@ names = [("heights", 0, 0x40000), ("target heights", 0x40000, 0x80000), ("surfac
          ("fluid", 0x140000, BLOCK)]
 for name, a, b in names:
     assert left[HDR + a:HDR + b] == now[HDR + a:HDR + b], name + " differ"
+# The objects after the sun and camera are the plug-in's: a magic word, a count
+# and 21-byte records (kind 0 player, 1 castle; serial; x, y, z; one integer).
 def objects(f):
     o = f[HDR + BLOCK + 32:]
     magic, n = struct.unpack_from("<II", o, 0)

@@ -19,9 +19,7 @@ struct TempAppDir
 
   static std::string repo_root()
   {
-    std::string f = __FILE__;  // <root>/tests/gl/asset_dir.h
-    for (int i = 0; i < 3; ++i) f = f.substr(0, f.rfind('/'));
-    return f;
+    return QM_SOURCE_DIR;
   }
 
   void open()

@@ -23,9 +23,7 @@ namespace {
 
 std::string repo_root()
 {
-  std::string f = __FILE__;  // <root>/tests/gl/shader_test.cpp
-  for (int i = 0; i < 3; ++i) f = f.substr(0, f.rfind('/'));
-  return f;
+  return QM_SOURCE_DIR;
 }
 
 std::string read_text(const std::string& path)

@@ -42,9 +42,7 @@ namespace
 
 std::string repo_root()
 {
-  std::string f = __FILE__;  // <root>/tests/scripting/world_gen_determinism_test.cpp
-  for (int i = 0; i < 3; ++i) f = f.substr(0, f.rfind('/'));
-  return f;
+  return QM_SOURCE_DIR;
 }
 
 // <build>/previews, beside the folder of the test program.

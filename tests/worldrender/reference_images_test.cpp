@@ -29,8 +29,7 @@ const int DIFFERING_PER_MILLE = 2;
 
 std::string ref_path(const std::string& name)
 {
-  std::string f = __FILE__;  // <root>/tests/worldrender/reference_images_test.cpp
-  return f.substr(0, f.rfind('/')) + "/ref/" + name;
+  return std::string(QM_SOURCE_DIR) + "/tests/worldrender/ref/" + name;
 }
 
 // The back buffer as RGBA bytes, rows top-down.
