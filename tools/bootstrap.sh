@@ -13,7 +13,7 @@ packages=(
   libopenal-dev libsndfile1-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils imagemagick
   patch xz-utils ca-certificates
 )
 
