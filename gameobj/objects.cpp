@@ -1,7 +1,11 @@
-// The plug-in's objects: creation, deletion, the player's flight, and saving.
+// The plug-in's objects: creation, deletion, the player's flight and its way
+// out through a portal, and saving.
 #include "gameobj/objects.h"
 
+#include "gameshell/gameModes.h"
 #include "world/heightmapData.h"
+
+#include "engine/debug.h"
 
 #include <cmath>
 
@@ -33,6 +37,9 @@ float wrap256(float v)
   float q = v / 256.f;
   return (q - floorf(q)) * 256.f;
 }
+
+// The shorter way from b to a along one axis of the wrapping world.
+float wrapped_delta(float a, float b) { return wrap256(a - b + 128.f) - 128.f; }
 }  // namespace
 
 void** plugin_class_tables()
@@ -109,7 +116,8 @@ float land_height(float x, float z)
   return lerp(a, b, tz);
 }
 
-// Flies where the camera steers it, never lower than 1.5 over land or fluid.
+// Flies where the camera steers it, never lower than 1.5 over land or fluid;
+// flying into a portal starts the warp out of the world.
 void Player::move(float, float, vec4f* move, Matrix44*, int)
 {
   pos += *move;
@@ -119,6 +127,22 @@ void Player::move(float, float, vec4f* move, Matrix44*, int)
   float fluid = HeightmapData::water[cell >> 8][cell & 255].amount;
   float ground = land_height(pos[0], pos[2]) + (fluid > 0.f ? fluid : -fluid) + 1.5f;
   if (pos[1] < ground) pos[1] = ground;
+
+  if (touched_portal(pos)) {
+    debug("gameobj: the player entered a portal");
+    set_game_mode(warp_mode);
+  }
+}
+
+WorldPortal* touched_portal(vec4f p)
+{
+  for (WorldPortal* portal : WorldPortal_list) {
+    float dx = wrapped_delta(p[0], portal->pos[0]), dz = wrapped_delta(p[2], portal->pos[2]);
+    float above = p[1] - portal->pos[1];
+    if (dx * dx + dz * dz < PORTAL_RADIUS * PORTAL_RADIUS && above > -PORTAL_RADIUS && above < PORTAL_HEIGHT)
+      return portal;
+  }
+  return nullptr;
 }
 
 // ---- saving: a count, then per object its kind, serial id, position and

@@ -129,6 +129,13 @@ void delete_queued_objects();
 void remove_all_objects();
 BaseObject* find_object(uint32_t serial_id);
 
+// A player within PORTAL_RADIUS of a portal's foot across the ground, and
+// less than PORTAL_HEIGHT above it, passes through it.
+const float PORTAL_RADIUS = 3.f;
+const float PORTAL_HEIGHT = 8.f;
+// The portal a player at p touches, or null.
+WorldPortal* touched_portal(vec4f p);
+
 // Land height at (x, z): bilinear between the four nearest cells, wrapping.
 float land_height(float x, float z);
 

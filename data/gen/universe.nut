@@ -43,8 +43,10 @@ function new_world_entry(kind_name, links)
   local placed = [];
   w.castle = pick_spot(placed, 0.0);
   placed.append(w.castle);
-  foreach (target in links) {
-    local p = pick_spot(placed, 52.0);
+  foreach (i, target in links) {
+    // The first portal stands a short flight straight ahead of the castle
+    // gate, where a new player starts; the others anywhere well apart.
+    local p = i == 0 ? {x = w.castle.x, z = (w.castle.z + 24) & 255} : pick_spot(placed, 52.0);
     placed.append(p);
     w.portals.append({x = p.x, z = p.z, target = target});
   }

@@ -271,6 +271,7 @@ function build_world(w)
       foreach (p in w.portals) place_portal(p.x, p.z, p.target);
   }
 
+  // The player starts at the castle gate, facing the first portal.
   local gate_x = w.castle.x + 0.5, gate_z = w.castle.z + 14.5;
   set_player_pos(make4f(gate_x, HmapMask.fromHeight().get(gate_x, gate_z) + 2.0, gate_z, 1.0));
   local e = kind.sun * TWO_PI, a = w.sun_heading * TWO_PI;

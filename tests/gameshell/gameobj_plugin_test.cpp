@@ -1,16 +1,20 @@
 // Our gameobj plug-in, loaded and bound by the host as the game does: the
 // duties the game relies on, its saved objects, its script natives and a
 // reload under live objects.
+#include "gameshell/gameModes.h"
 #include "gameshell/gameobjHost.h"
 
 #include "engine/streams.h"
 #include "scripting/sqbind.h"
+#include "world/heightmapData.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstring>
 #include <set>
 
@@ -158,6 +162,44 @@ TEST_F(GameobjPlugin, TheWorldScriptPlacesCastlesAndPortals)
   ASSERT_EQ(WorldPortal_list.num, 1);
   EXPECT_FLOAT_EQ(pos_of(CastleObject_list[0])[0], 10.5f);
   EXPECT_FLOAT_EQ(pos_of(WorldPortal_list[0])[2], 40.5f);
+}
+
+// Flat, dry land at height 0: the player flies no lower than 1.5.
+TEST_F(GameobjPlugin, APlayerFlyingIntoAPortalStartsTheWarp)
+{
+  std::fill(std::begin(HeightmapData::hmap), std::end(HeightmapData::hmap), 0.f);
+  HSQUIRRELVM vm = open_script_vm(1024);
+  bind_gameobj(vm);
+  const char* script = "place_portal(30, 40, 2); place_portal(0, 100, 3);";
+  ASSERT_TRUE(compile_script_buffer(vm, script, SQInteger(strlen(script)), "test"));
+  sq_pushroottable(vm);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue)));
+  sq_pop(vm, 1);
+  close_script_vm(vm);
+
+  struct Case
+  {
+    const char* what;
+    vec4f from, step;
+    bool warps;
+  } cases[] = {
+      {"short of the portal", make4f(30.5f, 2.f, 30.f, 1.f), make4f(0.f, 0.f, 6.f, 0.f), false},
+      {"into the portal", make4f(30.5f, 2.f, 30.f, 1.f), make4f(0.f, 0.f, 9.f, 0.f), true},
+      {"down onto it", make4f(31.f, 30.f, 41.f, 1.f), make4f(0.f, -25.f, 0.f, 0.f), true},
+      {"high over it", make4f(31.f, 30.f, 30.f, 1.f), make4f(0.f, 0.f, 10.f, 0.f), false},
+      {"across the world's edge", make4f(254.f, 2.f, 100.5f, 1.f), make4f(1.f, 0.f, 0.f, 0.f), true},
+  };
+  Matrix44 camera;
+  for (const Case& c : cases) {
+    set_game_mode(play_mode);
+    void* player = create_player(c.from);
+    vec4f step = c.step;
+    as_gameobj(static_cast<BaseObject*>(player))->move(0.1f, 1.f, &step, &camera, 0);
+    EXPECT_EQ(cur_game_mode == warp_mode, c.warps) << c.what;
+    as_gameobj(static_cast<BaseObject*>(player))->destroy();
+    delete_gameobj();
+  }
+  set_game_mode(nullptr);
 }
 
 TEST_F(GameobjPlugin, AReloadKeepsLiveObjectsAndUnloadsTheOldCopy)
