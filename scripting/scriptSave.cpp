@@ -216,6 +216,7 @@ struct GraphWriter
   bool refs;
 
   void value(const HSQOBJECT& o, int depth);
+  void container(const HSQOBJECT& o, int depth);
   void closure(const HSQOBJECT& o, int depth);
   void scriptInstance(const HSQOBJECT& o, int depth);
   bool gameObject(const HSQOBJECT& o);
@@ -232,6 +233,24 @@ bool GraphWriter::gameObject(const HSQOBJECT& o)
   return true;
 }
 
+// Tags 5 and 6: an array's elements, or a table's keys and values, each a
+// value of its own.
+void GraphWriter::container(const HSQOBJECT& o, int depth)
+{
+  sq_pushobject(vm, o);
+  if (sq_type(o) == OT_ARRAY) {
+    write_u8(out, TAG_ARRAY);
+    for_each_element(vm, out, [&](const HSQOBJECT& e) { value(e, depth + 1); });
+  } else {
+    write_u8(out, TAG_TABLE);
+    for_each_pair(vm, out, [&](const HSQOBJECT& k, const HSQOBJECT& v) {
+      value(k, depth + 1);
+      value(v, depth + 1);
+    });
+  }
+  sq_poptop(vm);
+}
+
 void GraphWriter::value(const HSQOBJECT& o, int depth)
 {
   if (write_scalar(o, out)) return;
@@ -240,20 +259,7 @@ void GraphWriter::value(const HSQOBJECT& o, int depth)
   if (refs) {
     switch (sq_type(o)) {
       case OT_ARRAY:
-        write_u8(out, TAG_ARRAY);
-        sq_pushobject(vm, o);
-        for_each_element(vm, out, [&](const HSQOBJECT& e) { value(e, depth + 1); });
-        sq_poptop(vm);
-        return;
-      case OT_TABLE:
-        write_u8(out, TAG_TABLE);
-        sq_pushobject(vm, o);
-        for_each_pair(vm, out, [&](const HSQOBJECT& k, const HSQOBJECT& v) {
-          value(k, depth + 1);
-          value(v, depth + 1);
-        });
-        sq_poptop(vm);
-        return;
+      case OT_TABLE: container(o, depth); return;
       case OT_CLOSURE: closure(o, depth); return;
       case OT_INSTANCE: {
         auto found = saved_object_index.find(o._unVal.pRefCounted);
@@ -281,20 +287,7 @@ void GraphWriter::value(const HSQOBJECT& o, int depth)
   }
   switch (sq_type(o)) {
     case OT_ARRAY:
-      write_u8(out, TAG_ARRAY);
-      sq_pushobject(vm, o);
-      for_each_element(vm, out, [&](const HSQOBJECT& e) { value(e, depth + 1); });
-      sq_poptop(vm);
-      break;
-    case OT_TABLE:
-      write_u8(out, TAG_TABLE);
-      sq_pushobject(vm, o);
-      for_each_pair(vm, out, [&](const HSQOBJECT& k, const HSQOBJECT& v) {
-        value(k, depth + 1);
-        value(v, depth + 1);
-      });
-      sq_poptop(vm);
-      break;
+    case OT_TABLE: container(o, depth); break;
     case OT_CLOSURE: closure(o, depth); break;
     case OT_INSTANCE: {
       if (gameObject(o)) break;
