@@ -57,6 +57,12 @@ vec2 normal_tc(vec2 xz) { return xz * vs_c[16].xy + vs_c[16].ww; }
 #ifdef PSH
 const float DETAIL_SCALE_PS = 0.125;
 
+// color_tc and normal_tc of the vertex stage: the texture coordinates are
+// linear in the world point, so the pixel stage finds them from it rather
+// than having three pairs of values interpolated.
+vec2 color_tc_ps(vec2 xz) { return xz * (1.0 / 256.0) + (1.0 / 512.0); }
+vec2 normal_tc_ps(vec2 xz) { return xz * (1.0 / 256.0) + (1.0 / 2048.0); }
+
 // Ground colour: the cell colour (s2), the top colour (s3) laid over it by
 // its alpha, thinner on steep ground, and the detail texture (s4).
 vec3 land_albedo(vec2 tc, vec2 xz, vec3 n)

@@ -34,11 +34,17 @@ vec3 sky_fog_amount(vec3 eye, vec3 point, vec4 fog, vec4 fog_tint)
   return min(vec3(1.0) - exp(-depth), vec3(fog.z));
 }
 
+// How much of the glow the fog shows looking along `dir`: the haze round
+// the sun and the part spread evenly.
+float sky_fog_haze(vec3 dir, vec3 sun_dir, vec4 glow_shape)
+{
+  float c = max(dot(normalize(dir), sun_dir), 0.0);
+  return pow(c, max(glow_shape.x, 1.0)) + glow_shape.y;
+}
+
 // Colour of the fog looking along `dir`: the horizon colour with the haze
 // round the sun.
 vec3 sky_fog_color(vec3 dir, vec3 sun_dir, vec4 horizon, vec4 glow, vec4 glow_shape)
 {
-  float c = max(dot(normalize(dir), sun_dir), 0.0);
-  float haze = pow(c, max(glow_shape.x, 1.0)) + glow_shape.y;
-  return horizon.rgb + glow.rgb * haze;
+  return horizon.rgb + glow.rgb * sky_fog_haze(dir, sun_dir, glow_shape);
 }

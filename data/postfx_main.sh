@@ -16,6 +16,12 @@ void psh()
   vec4 c = texture(s0, tc);
   vec4 frame = ps_c[1];
   float a = clamp(frame.a, 0.0, 1.0);
+  // No frame colour (the usual case): the picture as it is, without the
+  // blend's arithmetic on every pixel.
+  if (a == 0.0) {
+    out_color0 = c;
+    return;
+  }
   vec2 q = tc * 2.0 - 1.0;
   float edge = dot(q, q) * 0.5;  // 0 at the centre, 1 in the corners
   float k = clamp(a * (1.0 + (1.0 - a) * (edge - 0.5)), 0.0, 1.0);

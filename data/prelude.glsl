@@ -50,8 +50,12 @@ void main()
 {
   out_color0 = vec4(0.0);
   psh();
+#ifdef ALPHA_TEST
   // The test compares the alpha as stored in 8 bits, so k / 255 passes a
-  // reference of k however the division rounded.
-  if (draw_alpha_ref.x > 0.0 && floor(clamp(out_color0.a, 0.0, 1.0) * 255.0 + 0.5) < draw_alpha_ref.x) discard;
+  // reference of k however the division rounded. Only the program built for
+  // the test may discard: without it, hidden fragments are rejected before
+  // they are shaded.
+  if (floor(clamp(out_color0.a, 0.0, 1.0) * 255.0 + 0.5) < draw_alpha_ref.x) discard;
+#endif
 }
 #endif

@@ -10,7 +10,6 @@ VARYING vec2 tc_nrm;
 VARYING vec3 to_eye;
 VARYING float foam;
 VARYING vec3 fog_amount;
-VARYING vec3 view_vec;
 
 #ifdef VSH
 in vec4 POSITION0;
@@ -26,7 +25,6 @@ void vsh()
   to_eye = eye - p;
   foam = TEXCOORD1.x;
   fog_amount = vs_c[8].x > 0.0 ? sky_fog_amount(eye, p, vs_c[39], vs_c[38]) : vec3(0.0);
-  view_vec = p - eye;
 }
 #endif
 
@@ -47,6 +45,6 @@ void psh()
   float f = clamp(foam, 0.0, 1.0);
   col = mix(col, vec3(0.85) * light, f);
   float alpha = clamp(0.6 + 0.4 * fresnel + f, 0.0, 1.0);
-  out_color0 = vec4(mix(col, sky_fog_color(view_vec, ps_c[0].xyz, ps_c[1], ps_c[6], ps_c[7]), fog_amount), alpha);
+  out_color0 = vec4(mix(col, sky_fog_color(-to_eye, ps_c[0].xyz, ps_c[1], ps_c[6], ps_c[7]), fog_amount), alpha);
 }
 #endif

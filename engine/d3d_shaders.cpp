@@ -190,10 +190,10 @@ static GLuint program_from_texts(const Shader* s, const char* vs_text, int vs_le
 
 // ------------------------------------------------------------------ cache --
 
-static bool cache_path(const Shader* s, TempString<260>& out)
+static bool cache_path(const Shader* s, const char* defines, TempString<260>& out)
 {
   TempString<1024> rel;
-  if (!make_shader_cache_name(s->name, s->defines, rel)) return false;
+  if (!make_shader_cache_name(s->name, defines, rel)) return false;
   if (strlen(app_path) + size_t(rel.length()) + 2 >= 260) return false;
   out = make_full_path(rel);
   return true;
@@ -216,11 +216,11 @@ static void record_dependencies(Shader* s, const DynArray<TempString<260>>& name
   }
 }
 
-static void write_cache(const Shader* s, GLuint program, const DynArray<char>& vs_text, const DynArray<char>& ps_text,
-                        const DynArray<TempString<260>>& deps)
+static void write_cache(const Shader* s, const char* defines, GLuint program, const DynArray<char>& vs_text,
+                        const DynArray<char>& ps_text, const DynArray<TempString<260>>& deps)
 {
   TempString<260> path;
-  if (!cache_path(s, path)) return;
+  if (!cache_path(s, defines, path)) return;
   bool ok = false;
   GLint length = 0;
   if (binaries_supported()) glGetProgramiv(program, GL_PROGRAM_BINARY_LENGTH, &length);
@@ -242,27 +242,29 @@ static void write_cache(const Shader* s, GLuint program, const DynArray<char>& v
   if (!ok) debug("can't write shader cache '%s'", path.c_str());
 }
 
-static bool load_from_cache(Shader* s)
+// The program of the shader's file built with `defines` from its cache
+// file, 0 when there is no usable one.
+static GLuint load_from_cache(Shader* s, const char* defines)
 {
   s->dependencies.clear();
   TempString<260> path;
-  if (!cache_path(s, path)) return false;
+  if (!cache_path(s, defines, path)) return 0;
   ShaderCacheData data;
   TempString<128> reason;
   if (!read_shader_cache(path, data, &reason)) {
     if (get_file_time(path)) debug("shader cache '%s' ignored: %s", path.c_str(), reason.c_str());
-    return false;
+    return 0;
   }
   record_dependencies(s, data.dependencies);
   int64_t cache_time = get_file_time(path);
   for (const ShaderDependency& d : s->dependencies)
-    if (d.file_time > cache_time) return false;
+    if (d.file_time > cache_time) return 0;
 
   GLuint p = 0;
   uint32_t tag = 0;
   if (data.vs_code.num >= 8) memcpy(&tag, data.vs_code.data, 4);
   if (tag == SHADER_BINARY_TAG) {
-    if (data.ps_code.num != 0) return false;
+    if (data.ps_code.num != 0) return 0;
     uint32_t format = 0;
     memcpy(&format, data.vs_code.data + 4, 4);
     while (glGetError() != GL_NO_ERROR) {}
@@ -275,44 +277,96 @@ static bool load_from_cache(Shader* s)
       // Another driver or version: compile instead.
       debug("shader cache '%s': program binary refused", path.c_str());
       glDeleteProgram(p);
-      return false;
+      return 0;
     }
     setup_program(p);
   } else {
-    if (data.vs_code.num == 0 || data.ps_code.num == 0) return false;
+    if (data.vs_code.num == 0 || data.ps_code.num == 0) return 0;
     p = program_from_texts(s, (const char*)data.vs_code.data, data.vs_code.num, (const char*)data.ps_code.data,
                            data.ps_code.num, data.dependencies);
-    if (!p) return false;
+    if (!p) return 0;
   }
-  s->program = p;
-  s->serial = next_serial++;
-  s->from_cache = true;
   debug("loaded shader '%s' from cache", s->name);
-  return true;
+  return p;
 }
 
-// Compiles the shader's file, links it and writes the cache. On success the
-// slot holds the new program; the dependencies are recorded either way.
-static bool build_shader(Shader* s)
+// Compiles the shader's file with `defines`, links it and writes the cache;
+// 0 on failure. The dependencies are recorded either way.
+static GLuint build_program(Shader* s, const char* defines)
 {
   s->dependencies.clear();
   DynArray<TempString<260>> deps;
   DynArray<char> vs_text, ps_text, error;
-  bool ok = build_stage_source(s->name, s->defines, true, vs_text, deps, error);
-  if (ok) ok = build_stage_source(s->name, s->defines, false, ps_text, deps, error);
+  bool ok = build_stage_source(s->name, defines, true, vs_text, deps, error);
+  if (ok) ok = build_stage_source(s->name, defines, false, ps_text, deps, error);
   record_dependencies(s, deps);
   if (!ok) {
     report_compiler_text(s, vs_text.num && !ps_text.num ? "psh" : "vsh", error.data, deps);
     debug("FAILED to compile HLSL shader '%s'", s->name);
-    return false;
+    return 0;
   }
   GLuint p = program_from_texts(s, vs_text.data, vs_text.num, ps_text.data, ps_text.num, deps);
+  if (p) write_cache(s, defines, p, vs_text, ps_text, deps);
+  return p;
+}
+
+// Builds the shader's own program; on success the slot holds it.
+static bool build_shader(Shader* s)
+{
+  GLuint p = build_program(s, s->defines);
   if (!p) return false;
   s->program = p;
   s->serial = next_serial++;
   s->from_cache = false;
-  write_cache(s, p, vs_text, ps_text, deps);
   return true;
+}
+
+static bool load_shader_from_cache(Shader* s)
+{
+  GLuint p = load_from_cache(s, s->defines);
+  if (!p) return false;
+  s->program = p;
+  s->serial = next_serial++;
+  s->from_cache = true;
+  return true;
+}
+
+// The program with the alpha test. A shader that may discard fragments
+// keeps the rasteriser from rejecting hidden ones before shading them, so
+// the test is compiled only into a second program, built the first time a
+// draw needs it: the shader's defines plus ALPHA_TEST. When it cannot be
+// built, the plain program draws without the test.
+static void drop_alpha_test_program(Shader* s, bool skip_cache)
+{
+  if (s->atest_program) glDeleteProgram(s->atest_program);
+  s->atest_program = 0;
+  s->atest_serial = 0;
+  s->atest_failed = false;
+  s->atest_skip_cache = skip_cache;
+}
+
+static void ensure_alpha_test_program(Shader* s)
+{
+  if (s->atest_program || s->atest_failed) return;
+  char defines[SHADER_DEFINES_SIZE + 16];
+  const int n = shader_defines_size(s->defines) - 1;  // without the closing empty string
+  memcpy(defines, s->defines, size_t(n));
+  static const char extra[] = "ALPHA_TEST\0 1\0";  // and the closing empty string
+  memcpy(defines + n, extra, sizeof(extra));
+  // The dependencies are the plain program's files either way; keep its
+  // record, which the reload compares against.
+  DynArray<ShaderDependency> kept = s->dependencies;
+  GLuint p = s->atest_skip_cache ? 0 : load_from_cache(s, defines);
+  if (!p) p = build_program(s, defines);
+  s->atest_skip_cache = false;
+  s->dependencies = kept;
+  if (!p) {
+    debug("shader '%s' draws without its alpha test", s->name);
+    s->atest_failed = true;
+    return;
+  }
+  s->atest_program = p;
+  s->atest_serial = next_serial++;
 }
 
 // ------------------------------------------------------------------ table --
@@ -320,6 +374,7 @@ static bool build_shader(Shader* s)
 static void free_slot(Shader* s)
 {
   if (current_shader == s) set_shader(nullptr);
+  drop_alpha_test_program(s, false);
   s->dependencies.clear();
   if (s->program) glDeleteProgram(s->program);
   s->program = 0;
@@ -356,7 +411,7 @@ Shader* create_shader(const char* name, const char* defines)
   if (defines) memcpy(s->defines, defines, size_t(dsize));
   s->refcount = 0;
 
-  if (load_from_cache(s) || build_shader(s)) {
+  if (load_shader_from_cache(s) || build_shader(s)) {
     s->refcount++;
     return s;
   }
@@ -406,6 +461,9 @@ void reload_shaders(bool force)
     if (build_shader(&s)) {
       debug("reloaded shader '%s'", s.name);
       glDeleteProgram(old_program);
+      // Compiled from the new files when next needed (a cache written in
+      // the same second as the edit would look fresh).
+      drop_alpha_test_program(&s, true);
     } else {
       append_error_message(TempString<400>::format("FAILED to reload shader '%s'", s.name), -1);
       s.program = old_program;
@@ -456,9 +514,20 @@ void set_ps_constants(int first, const float* data, int count)
 void prepare_shader_draw()
 {
   ensure_constant_buffers();
-  if (current_shader && current_shader->serial != bound_serial) {
-    glUseProgram(current_shader->program);
-    bound_serial = current_shader->serial;
+  if (current_shader) {
+    GLuint program = current_shader->program;
+    uint32_t serial = current_shader->serial;
+    if (d3d_shader_state.alpha_ref > 0) {
+      ensure_alpha_test_program(current_shader);
+      if (current_shader->atest_program) {
+        program = current_shader->atest_program;
+        serial = current_shader->atest_serial;
+      }
+    }
+    if (serial != bound_serial) {
+      glUseProgram(program);
+      bound_serial = serial;
+    }
   }
   GLint vp[4] = {0, 0, 1, 1};
   glGetIntegerv(GL_VIEWPORT, vp);

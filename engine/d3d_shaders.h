@@ -10,7 +10,8 @@
 //     and the stage outputs; `void psh()` writes out_color0 (out_color1..3
 //     for further render targets). The prelude's main() calls them, moves
 //     every vertex by the half-pixel offset that puts pixel centres where
-//     the game's coordinates expect them, and applies the alpha test.
+//     the game's coordinates expect them, and applies the alpha test (in
+//     a second program with ALPHA_TEST defined, used while the test is on).
 //   - Vertex inputs are named by meaning and index: `in vec4 POSITION0;`,
 //     NORMAL0, COLOR0, TEXCOORD0..15, TANGENT0 (see vertex_input_name).
 //     POSITION0 is always attribute 0, the full-screen quad's position.
@@ -51,6 +52,13 @@ struct Shader {
   DynArray<ShaderDependency> dependencies;
   int refcount;
   bool from_cache;  // the live program came from the cache file
+  // The same file with ALPHA_TEST defined, built when a draw first needs
+  // the alpha test; atest_failed: it could not be built; atest_skip_cache:
+  // compile it afresh (the file was reloaded).
+  GLuint atest_program;
+  uint32_t atest_serial;
+  bool atest_failed;
+  bool atest_skip_cache;
 
   bool empty() const { return program == 0; }
 };

@@ -487,6 +487,10 @@ void update_land_render(float t)
   mark_pass("land blend");
   if (gfx_quality == 1 && aperTex) blend_pair(aperTex, s.aperPair, s.aperCur, aper_state, f, HMAP_SIZE);
   blend_pair(normTex, s.normPair, s.normCur, norm_state, f, NORMAL_SIZE);
+  // The texture passes draw without culling; the scene that follows draws
+  // with the frame's default (counter-clockwise faces culled), whether or
+  // not a pass ran.
+  set_cull_mode(1);
 
   morphHmap(t, curh);
   calc_display_fluid_surfaces(f);

@@ -1,6 +1,7 @@
 // The land renderer's meshes and draws: the patch mesh and the horizon
 // indices made once, the land, patch, horizon, water and lava geometry laid
 // out around the camera every frame, and the draw calls of the scene passes.
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -21,6 +22,41 @@ namespace
 // Columns [disk_first[r], disk_last[r]] of quad row r lie in the disk of
 // radius 130 quads round the camera (empty when first > last).
 int disk_first[LAND_WINDOW - 1], disk_last[LAND_WINDOW - 1];
+
+// Every quad of the window, from the camera outward: square rings round the
+// camera's vertex (128, 128), ring k holding the quads k rows or columns
+// away from it. Drawn in this order, near ground comes first and hides what
+// lies behind it before that is shaded. patch_quads: how many leading
+// entries reach the patch square's outer ring.
+struct QuadPos
+{
+  uint8_t c, r;
+};
+enum { WINDOW_QUADS = (LAND_WINDOW - 1) * (LAND_WINDOW - 1) };
+QuadPos near_first[WINDOW_QUADS];
+int patch_quads;
+
+inline int ring_of(int i) { return i >= LAND_HALF ? i - LAND_HALF : LAND_HALF - 1 - i; }
+
+void build_near_first_order()
+{
+  int n = 0;
+  const int patch_ring = std::max(ring_of(PATCH_FIRST), ring_of(PATCH_LAST));
+  for (int k = 0; k < LAND_HALF; ++k) {
+    for (int r = LAND_HALF - 1 - k; r <= LAND_HALF + k; ++r) {
+      if (r < 0 || r > LAND_WINDOW - 2) continue;
+      const bool edge_row = ring_of(r) == k;
+      for (int c = LAND_HALF - 1 - k; c <= LAND_HALF + k; c += edge_row ? 1 : 2 * k + 1) {
+        if (c < 0 || c > LAND_WINDOW - 2) continue;
+        near_first[n++] = {uint8_t(c), uint8_t(r)};
+      }
+    }
+    if (k == patch_ring) patch_quads = n;
+  }
+  LAND_ASSERT(n == WINDOW_QUADS);
+}
+
+inline bool in_disk(int c, int r) { return c >= disk_first[r] && c <= disk_last[r]; }
 
 // Which window vertices have a water / lava surface this frame.
 bool water_wet[LAND_WINDOW * LAND_WINDOW], lava_wet[LAND_WINDOW * LAND_WINDOW];
@@ -59,6 +95,27 @@ inline int16_t to_short(float v)
   if (!(v > -32768.f)) return v < 0.f ? int16_t(-32768) : int16_t(0);
   if (!(v < 32767.f)) return int16_t(32767);
   return int16_t(lrintf(v));
+}
+
+// Where window vertex (c, r) lies in the land and fluid vertex buffers: row
+// by row, every odd row turned half a row round. The rasteriser remembers
+// shaded vertices by index modulo 256; with plain rows a vertex and the one
+// below it would share that slot and push each other out, and every quad
+// would be shaded four times over.
+inline int window_vertex(int c, int r) { return (r << 8) | ((c + ((r & 1) << 7)) & (LAND_WINDOW - 1)); }
+
+// The two triangles of window quad (c, r), split as every quad is.
+inline void put_window_quad(uint16_t*& p, int c, int r)
+{
+  const int a = window_vertex(c, r), b = window_vertex(c + 1, r);
+  const int d = window_vertex(c, r + 1), e = window_vertex(c + 1, r + 1);
+  p[0] = uint16_t(a);
+  p[1] = uint16_t(d);
+  p[2] = uint16_t(b);
+  p[3] = uint16_t(b);
+  p[4] = uint16_t(d);
+  p[5] = uint16_t(e);
+  p += 6;
 }
 
 inline void put_quad(uint16_t*& p, int a, int w)
@@ -115,9 +172,14 @@ void cull_blocks(int ox, int oz)
       for (int r = bz * CULL_BLOCK; r <= bz * CULL_BLOCK + CULL_BLOCK && r < LAND_WINDOW; ++r) {
         for (int c = bx * CULL_BLOCK; c <= bx * CULL_BLOCK + CULL_BLOCK && c < LAND_WINDOW; ++c) {
           const int cell = wrapped_cell(ox + c, oz + r);
+          // Comparisons rather than fmin/fmax, which are library calls
+          // here; a NaN height is passed over either way.
           const FluidSurfaceCell& fs = display_fluid_surface[cell];
-          lo = std::fmin(lo, curh[cell]);
-          hi = std::fmax(hi, std::fmax(curh[cell], std::fmax(fs.water, fs.lava)));
+          const float h = curh[cell];
+          if (h < lo) lo = h;
+          if (h > hi) hi = h;
+          if (fs.water > hi) hi = fs.water;
+          if (fs.lava > hi) hi = fs.lava;
         }
       }
       const float half = 0.5f * float(CULL_BLOCK);
@@ -139,24 +201,23 @@ void build_patches(int ox, int oz)
   PatchInstance* inst = (PatchInstance*)lock_vb(s.instVB, 0, 0);
   LAND_ASSERT(inst);
   int n = 0;
-  for (int r = PATCH_FIRST; r <= PATCH_LAST; ++r) {
-    const int z = oz + r;
-    for (int c = PATCH_FIRST; c <= PATCH_LAST; ++c) {
-      const int x = ox + c;
-      const int cell = wrapped_cell(x, z);
-      if (is_house_tile(cell)) {
-        hand_to_building(cell, x, z);
-        continue;
-      }
-      if (!quad_visible(c, r)) continue;
-      PatchInstance& p = inst[n++];
-      p.x = int16_t(x);
-      p.z = int16_t(z);
-      p.h[0] = curh[cell];
-      p.h[1] = curh[wrapped_cell(x + 1, z)];
-      p.h[2] = curh[wrapped_cell(x, z + 1)];
-      p.h[3] = curh[wrapped_cell(x + 1, z + 1)];
+  for (int i = 0; i < patch_quads; ++i) {
+    const int c = near_first[i].c, r = near_first[i].r;
+    if (!in_patch_square(c, r)) continue;
+    const int x = ox + c, z = oz + r;
+    const int cell = wrapped_cell(x, z);
+    if (is_house_tile(cell)) {
+      hand_to_building(cell, x, z);
+      continue;
     }
+    if (!quad_visible(c, r)) continue;
+    PatchInstance& p = inst[n++];
+    p.x = int16_t(x);
+    p.z = int16_t(z);
+    p.h[0] = curh[cell];
+    p.h[1] = curh[wrapped_cell(x + 1, z)];
+    p.h[2] = curh[wrapped_cell(x, z + 1)];
+    p.h[3] = curh[wrapped_cell(x + 1, z + 1)];
   }
   unlock_vb(s.instVB);
   s.instances = n;
@@ -170,11 +231,12 @@ void build_land_grid(int ox, int oz)
   for (int r = 0; r < LAND_WINDOW; ++r) {
     const int z = oz + r;
     const float* row = curh + ((z & HMAP_MASK) << HMAP_SIZE_SHIFT);
-    for (int c = 0; c < LAND_WINDOW; ++c, ++v) {
+    for (int c = 0; c < LAND_WINDOW; ++c) {
       const int x = ox + c;
-      v->x = int16_t(x);
-      v->z = int16_t(z);
-      v->h = row[x & HMAP_MASK];
+      LandVertex& lv = v[window_vertex(c, r)];
+      lv.x = int16_t(x);
+      lv.z = int16_t(z);
+      lv.h = row[x & HMAP_MASK];
     }
   }
   unlock_vb(s.landVB);
@@ -186,20 +248,15 @@ void build_land_indices(int ox, int oz)
   uint16_t* ip = (uint16_t*)lock_ib(s.landIB, 0, 0);
   LAND_ASSERT(ip);
   uint16_t* p = ip;
-  for (int r = 0; r < LAND_WINDOW - 1; ++r) {
-    const int z = oz + r;
-    for (int c = disk_first[r]; c <= disk_last[r]; ++c) {
-      if (in_patch_square(c, r)) {
-        c = PATCH_LAST;
-        continue;
-      }
-      const int cell = wrapped_cell(ox + c, z);
-      if (is_house_tile(cell)) {
-        hand_to_building(cell, ox + c, z);
-        continue;
-      }
-      if (quad_visible(c, r)) put_quad(p, r * LAND_WINDOW + c, LAND_WINDOW);
+  for (const QuadPos& q : near_first) {
+    const int c = q.c, r = q.r;
+    if (in_patch_square(c, r) || !in_disk(c, r)) continue;
+    const int cell = wrapped_cell(ox + c, oz + r);
+    if (is_house_tile(cell)) {
+      hand_to_building(cell, ox + c, oz + r);
+      continue;
     }
+    if (quad_visible(c, r)) put_window_quad(p, c, r);
   }
   unlock_ib(s.landIB);
   s.landQuads = int(p - ip) / 6;
@@ -258,6 +315,7 @@ void build_fluid_vertices(int ox, int oz, float f)
       const int wx = x & HMAP_MASK;
       const int cell = (wz << HMAP_SIZE_SHIFT) | wx;
       const int k = r * LAND_WINDOW + c;
+      const int at = window_vertex(c, r);
       const FluidSurfaceCell& fs = display_fluid_surface[cell];
       water_wet[k] = fs.water != FLUID_NO_SURFACE;
       lava_wet[k] = fs.lava != FLUID_NO_SURFACE;
@@ -284,17 +342,13 @@ void build_fluid_vertices(int ox, int oz, float f)
         FluidVertexHQ lavav = wv;
         lavav.surface = fs.lava;
         lavav.t1[0] = to_short(1024.f * lava_depth);
-        memcpy(v, &wv, sizeof(wv));
-        memcpy(lv, &lavav, sizeof(lavav));
-        v += sizeof(wv);
-        lv += sizeof(lavav);
+        memcpy(v + at * sizeof(wv), &wv, sizeof(wv));
+        memcpy(lv + at * sizeof(lavav), &lavav, sizeof(lavav));
       } else {
         const FluidVertexLQ wv = {int16_t(x), int16_t(z), fs.water, foam};
         const FluidVertexLQ lavav = {int16_t(x), int16_t(z), fs.lava, lava_depth};
-        memcpy(v, &wv, sizeof(wv));
-        memcpy(lv, &lavav, sizeof(lavav));
-        v += sizeof(wv);
-        lv += sizeof(lavav);
+        memcpy(v + at * sizeof(wv), &wv, sizeof(wv));
+        memcpy(lv + at * sizeof(lavav), &lavav, sizeof(lavav));
       }
     }
   }
@@ -312,15 +366,14 @@ void build_fluid_indices()
   LAND_ASSERT(lp);
   uint16_t* wp = ip;
   uint16_t* lq = lp;
-  for (int r = 0; r < LAND_WINDOW - 1; ++r) {
-    for (int c = disk_first[r]; c <= disk_last[r]; ++c) {
-      if (!quad_visible(c, r)) continue;
-      const int a = r * LAND_WINDOW + c;
-      if (water_wet[a] && water_wet[a + 1] && water_wet[a + LAND_WINDOW] && water_wet[a + LAND_WINDOW + 1])
-        put_quad(wp, a, LAND_WINDOW);
-      if (lava_wet[a] && lava_wet[a + 1] && lava_wet[a + LAND_WINDOW] && lava_wet[a + LAND_WINDOW + 1])
-        put_quad(lq, a, LAND_WINDOW);
-    }
+  for (const QuadPos& q : near_first) {
+    const int c = q.c, r = q.r;
+    if (!in_disk(c, r) || !quad_visible(c, r)) continue;
+    const int a = r * LAND_WINDOW + c;
+    if (water_wet[a] && water_wet[a + 1] && water_wet[a + LAND_WINDOW] && water_wet[a + LAND_WINDOW + 1])
+      put_window_quad(wp, c, r);
+    if (lava_wet[a] && lava_wet[a + 1] && lava_wet[a + LAND_WINDOW] && lava_wet[a + LAND_WINDOW + 1])
+      put_window_quad(lq, c, r);
   }
   unlock_ib(s.waterIB);
   unlock_ib(s.lavaIB);
@@ -377,6 +430,7 @@ void build_static_land_meshes()
 {
   LandRenderState& s = land_rs;
   build_disk_rows();
+  build_near_first_order();
 
   PatchVertex* pv = (PatchVertex*)lock_vb(s.patchVB, 0, 0);
   LAND_ASSERT(pv);

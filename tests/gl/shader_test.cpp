@@ -242,14 +242,17 @@ TEST_F(ShaderTest, InstancedIndexedDrawRepeatsTheMeshPerInstance)
 
 TEST_F(ShaderTest, AlphaTestComparesTheStoredAlphaWithTheReference)
 {
-  write_file("alpha.sh",
-             "#ifdef VSH\n"
-             "in vec3 POSITION0;\n"
-             "void vsh() { gl_Position = vec4(POSITION0, 1.0); }\n"
-             "#endif\n"
-             "#ifdef PSH\n"
-             "void psh() { out_color0 = vec4(1.0, 1.0, 1.0, ps_c[3].x / 255.0); }\n"
-             "#endif\n");
+  // White with the alpha read from a register component.
+  auto write_alpha_shader = [](const char* component) {
+    write_file("alpha.sh", std::string("#ifdef VSH\n"
+                                       "in vec3 POSITION0;\n"
+                                       "void vsh() { gl_Position = vec4(POSITION0, 1.0); }\n"
+                                       "#endif\n"
+                                       "#ifdef PSH\n"
+                                       "void psh() { out_color0 = vec4(1.0, 1.0, 1.0, ps_c[3].") +
+                                component + " / 255.0); }\n#endif\n");
+  };
+  write_alpha_shader("x");
   Shader* s = create_shader("alpha.sh", nullptr);
   struct Case { int ref, alpha; bool drawn; };
   const Case cases[] = {
@@ -266,6 +269,14 @@ TEST_F(ShaderTest, AlphaTestComparesTheStoredAlphaWithTheReference)
     uint32_t px = flat_pixel(s);
     EXPECT_EQ((px & 0xFFFFFF) == 0xFFFFFF, c.drawn) << "ref " << c.ref << " alpha " << c.alpha;
   }
+  // The program with the test follows a reload of the file.
+  write_alpha_shader("y");
+  reload_shaders(true);
+  float reg[4] = {0.f, 200.f, 0, 0};
+  set_ps_constants(3, reg, 1);
+  set_atest(128);
+  EXPECT_EQ(flat_pixel(s) & 0xFFFFFF, 0xFFFFFFu);
+  set_atest(0);
   destroy_shader(s);
 }
 

@@ -165,6 +165,7 @@ TEST_F(LandTexturesTest, RefreshRebuildsOnlyWhatTheWorldChanged)
 
   hmap[cell_index(30, 30)] += 2.f;  // normals, the map and the blend follow
   EXPECT_EQ(quads_of_refresh(0.02f), 4);
+  EXPECT_TRUE(glIsEnabled(GL_CULL_FACE)) << "the scene after the passes culls as every frame does";
   EXPECT_EQ(read_texture(hmapTex)[cell_index(30, 30)], float_to_bits(cpu_height(30, 30)));
   EXPECT_LE(color_distance(read_texture(current_land_normals())[4 * 31 * NORMAL_SIZE + 4 * 30], cpu_normal_texel(120, 124)), 1);
   EXPECT_EQ(quads_of_refresh(0.02f), 1) << "unchanged again: the blend shows the latest normals";
