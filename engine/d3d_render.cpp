@@ -357,6 +357,11 @@ void draw_splash_frame()
   }
 }
 
+void submit_queued_draws()
+{
+  if (d3d) glFlush();
+}
+
 void flush_gpu()
 {
   ASSERT(d3d);

@@ -54,6 +54,9 @@ void draw_splash_frame();
 bool begin_scene();
 void end_scene();
 void flush_gpu();
+// Starts the work queued so far without waiting for it: a software
+// rasteriser then draws it while the caller prepares what follows.
+void submit_queued_draws();
 unsigned get_free_texmem();
 void get_d3d_modes(DynArray<D3dMode>& modes);
 // Pixels (A8R8G8B8, rows top-down) of what was last presented.

@@ -512,6 +512,8 @@ void render_land(float)
     draw_indexed(4, 0, 0, PATCH_VERTS, 0, PATCH_TRIS);
     set_instancing(0);
     set_vb(1, nullptr, 0, 0);
+    // The near ground is drawn while the far grid is prepared.
+    submit_queued_draws();
   }
 
   set_vertex_decl(s.landDecl);
