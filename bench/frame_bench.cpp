@@ -5,12 +5,15 @@
 // A frame right after a tick includes the land renderer's full texture
 // refresh (at these frame rates every frame follows a tick); a frame between
 // ticks does not. The GPU is waited for at the end of each frame.
-// Counters: median_ms and p95_ms over all frames measured. Mesa's software
+// Counters: median_ms and p95_ms over all frames measured, and cpu_ms, the
+// processor time of all the program's threads per frame (what a machine with
+// fewer cores than threads has to fit into the frame). Mesa's software
 // renderer runs with LP_NUM_THREADS=2 unless the environment says otherwise.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -135,6 +138,13 @@ struct FrameRig
   }
 };
 
+double process_cpu_ms()
+{
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
 double percentile(std::vector<double> v, double p)
 {
   if (v.empty()) return 0.0;
@@ -158,6 +168,7 @@ void BM_Frame(benchmark::State& state)
   for (int i = 0; i < WARM_UP_FRAMES; ++i) FrameRig::frame();
 
   std::vector<double> ms;
+  const double cpu_start = process_cpu_ms();
   for (auto _ : state) {
     auto t0 = std::chrono::steady_clock::now();
     FrameRig::frame(after_tick);
@@ -166,6 +177,7 @@ void BM_Frame(benchmark::State& state)
     state.SetIterationTime(s);
     ms.push_back(s * 1000.0);
   }
+  state.counters["cpu_ms"] = ms.empty() ? 0.0 : (process_cpu_ms() - cpu_start) / double(ms.size());
   state.counters["median_ms"] = percentile(ms, 0.5);
   state.counters["p95_ms"] = percentile(ms, 0.95);
   std::string label = quality ? "high quality" : "low quality";

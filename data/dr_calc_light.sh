@@ -40,9 +40,9 @@ float upsampled_shadow(float depth)
       vec2 cell = clamp(base + vec2(i, j), vec2(0.0), size - 1.0);
       vec2 ctc = (cell + 0.5) / size;
       float bilinear = (i == 0 ? 1.0 - fr.x : fr.x) * (j == 0 ? 1.0 - fr.y : fr.y);
-      float dq = gbuf_depth(texture(s13, ctc));
+      float dq = gbuf_depth(textureLod(s13, ctc, 0.0));
       float w = bilinear / (1e-4 + abs(dq - depth) * 512.0) + 1e-6;
-      sum += texture(s11, ctc).r * w;
+      sum += textureLod(s11, ctc, 0.0).r * w;
       weight += w;
     }
   }
@@ -51,9 +51,9 @@ float upsampled_shadow(float depth)
 
 void psh()
 {
-  vec4 g0 = texture(s8, tc);
-  vec4 g1 = texture(s9, tc);
-  vec4 g2 = texture(s10, tc);
+  vec4 g0 = textureLod(s8, tc, 0.0);
+  vec4 g1 = textureLod(s9, tc, 0.0);
+  vec4 g2 = textureLod(s10, tc, 0.0);
   vec3 n = gbuf_normal(g2);
   float shadow = upsampled_shadow(gbuf_depth(g1));
   vec4 light_mix = ps_c[5];

@@ -23,9 +23,9 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec3 lit = texture(s11, tc).rgb;
+  vec3 lit = textureLod(s11, tc, 0.0).rgb;
   vec3 eye = ps_c[16].xyz;
-  vec3 point = eye + view_ray * gbuf_depth(texture(s9, tc));
+  vec3 point = eye + view_ray * gbuf_depth(textureLod(s9, tc, 0.0));
   vec3 fog_amount = ps_c[17].x > 0.0 ? sky_fog_amount(eye, point, ps_c[9], ps_c[8]) : vec3(0.0);
   vec3 fog_color = sky_fog_color(point - eye, ps_c[0].xyz, ps_c[1], ps_c[6], ps_c[7]);
   out_color0 = vec4(mix(lit, fog_color, fog_amount), 1.0);

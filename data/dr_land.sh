@@ -27,13 +27,13 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec4 nt = texture(s1, tc_nrm);
+  vec4 nt = textureLod(s1, tc_nrm, 0.0);
   vec3 n = normalize(nt.xyz * 2.0 - 1.0);
   vec3 albedo = land_albedo(tc_col, wxz, n);
   // The normal texture's alpha is 0.5 on open ground (stored as 128 / 255)
   // and more in creases.
   float crease = clamp((nt.a - 0.51) * 4.0, 0.0, 0.5);
-  float aperture = texture(s0, tc_col).a * (1.0 - crease);
+  float aperture = textureLod(s0, tc_col, 0.0).a * (1.0 - crease);
   gbuf_write(albedo, 0.0, view_depth, 0.04, n, aperture);
 }
 #endif

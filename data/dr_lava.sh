@@ -35,7 +35,7 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec3 n = normalize(texture(s1, tc_nrm).xyz * 2.0 - 1.0);
+  vec3 n = normalize(textureLod(s1, tc_nrm, 0.0).xyz * 2.0 - 1.0);
   float w = clamp(ps_c[12].x, 0.0, 1.0);
   vec4 melt = texture(s4, flow_tc.xy) * w + texture(s4, flow_tc.zw) * (1.0 - w);
   float grain = texture(s3, tc_col * 32.0).a;
@@ -43,6 +43,6 @@ void psh()
   float crust = smoothstep(0.4, 0.7, melt.a * 0.8 + grain * 0.2) * clamp(1.3 - depth, 0.15, 1.0);
   vec3 hot = melt.rgb * (1.2 + min(depth, 1.0) + min(depth_speed.y, 1.0));
   vec3 col = mix(hot, vec3(0.08, 0.06, 0.05), crust);
-  gbuf_write(col, 1.0 - crust, view_depth, 0.1 * crust, n, texture(s0, tc_col).a);
+  gbuf_write(col, 1.0 - crust, view_depth, 0.1 * crust, n, textureLod(s0, tc_col, 0.0).a);
 }
 #endif

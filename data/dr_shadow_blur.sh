@@ -12,9 +12,9 @@ void vsh() { screen_quad(); }
 void psh()
 {
   vec2 d1 = ps_c[18].xy, d2 = ps_c[18].zw;
-  vec4 sum = texture(s11, tc) * 6.0;
-  sum += (texture(s11, tc - d1) + texture(s11, tc + d1)) * 4.0;
-  sum += texture(s11, tc - d2) + texture(s11, tc + d2);
+  vec4 sum = textureLod(s11, tc, 0.0) * 6.0;
+  sum += (textureLod(s11, tc - d1, 0.0) + textureLod(s11, tc + d1, 0.0)) * 4.0;
+  sum += textureLod(s11, tc - d2, 0.0) + textureLod(s11, tc + d2, 0.0);
   out_color0 = sum * (1.0 / 16.0);
 }
 #endif

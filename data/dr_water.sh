@@ -40,11 +40,11 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec3 n = normalize(texture(s1, tc_nrm).xyz * 2.0 - 1.0);
+  vec3 n = normalize(textureLod(s1, tc_nrm, 0.0).xyz * 2.0 - 1.0);
   vec3 v = normalize(to_eye);
   vec3 r = reflect(-v, n);
   vec2 screen = clip_pos.xy / clip_pos.w * ps_c[13].xy + ps_c[13].zw;
-  vec3 behind = texture(s8, screen + n.xz * 0.015).rgb;
+  vec3 behind = textureLod(s8, screen + n.xz * 0.015, 0.0).rgb;
 
   float fresnel = 0.02 + 0.98 * pow(1.0 - max(dot(n, v), 0.0), 5.0);
   vec3 sky = ps_c[1].rgb + ps_c[2].rgb * exp(-ps_c[3].rgb / max(r.y, 0.05));

@@ -32,8 +32,8 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec3 n = normalize(texture(s5, tc_nrm).xyz * 2.0 - 1.0);
-  vec3 albedo = texture(s2, tc_col).rgb;
+  vec3 n = normalize(textureLod(s5, tc_nrm, 0.0).xyz * 2.0 - 1.0);
+  vec3 albedo = textureLod(s2, tc_col, 0.0).rgb;
   vec3 lit = albedo * land_light(n, ps_c[0].xyz, ps_c[4], ps_c[5], ps_c[12], 1.0);
   out_color0 = vec4(mix(lit, sky_fog_color(view_vec, ps_c[0].xyz, ps_c[1], ps_c[6], ps_c[7]), fog_amount), 1.0);
 }

@@ -34,7 +34,7 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec3 n = normalize(texture(s1, tc_nrm).xyz * 2.0 - 1.0);
+  vec3 n = normalize(textureLod(s1, tc_nrm, 0.0).xyz * 2.0 - 1.0);
   float crack = texture(s4, wxz * 0.25).a;
   float crust = smoothstep(0.42, 0.62, crack) * clamp(1.2 - depth, 0.2, 1.0);
   vec3 hot = vec3(1.0, 0.32, 0.05) * (1.4 + min(depth, 1.0));

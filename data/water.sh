@@ -31,7 +31,7 @@ void vsh()
 #ifdef PSH
 void psh()
 {
-  vec3 n = normalize(texture(s1, tc_nrm).xyz * 2.0 - 1.0);
+  vec3 n = normalize(textureLod(s1, tc_nrm, 0.0).xyz * 2.0 - 1.0);
   vec3 v = normalize(to_eye);
   vec3 l = ps_c[0].xyz;
   vec3 r = reflect(-v, n);
