@@ -30,6 +30,6 @@ void vsh()
 // Height with fluid at a texture coordinate (s0, wrapping, linear).
 float land_height(vec2 at)
 {
-  return texture(s0, at).r;
+  return textureLod(s0, at, 0.0).r;
 }
 #endif

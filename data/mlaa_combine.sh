@@ -24,8 +24,8 @@ bool on_screen(vec2 p)
 
 // Horizontal edge between p and the pixel below; vertical edge between p and
 // the pixel to its right.
-float edge_below(vec2 p) { return on_screen(p) && texture(s1, p).r >= 0.5 ? 1.0 : 0.0; }
-float edge_right(vec2 p) { return on_screen(p) && texture(s1, p).g >= 0.5 ? 1.0 : 0.0; }
+float edge_below(vec2 p) { return on_screen(p) && textureLod(s1, p, 0.0).r >= 0.5 ? 1.0 : 0.0; }
+float edge_right(vec2 p) { return on_screen(p) && textureLod(s1, p, 0.0).g >= 0.5 ? 1.0 : 0.0; }
 
 // Height of the line at the centre of pixel i of a run of length len, with
 // the run's ends turning by ha (first end) and hb (last end): +0.5 toward
@@ -44,7 +44,7 @@ float line_height(float i, float len, float ha, float hb)
 float horizontal_line(vec2 p, vec2 px)
 {
   if (edge_below(p) == 0.0) return 0.0;
-  vec2 run = floor(texture(s2, p).rg * 255.0 + 0.5);
+  vec2 run = floor(textureLod(s2, p, 0.0).rg * 255.0 + 0.5);
   vec2 first = p - vec2(run.x * px.x, 0.0);
   vec2 last = p + vec2(run.y * px.x, 0.0);
   float ha = 0.5 * (edge_right(first - vec2(px.x, 0.0)) - edge_right(first + vec2(-px.x, px.y)));
@@ -57,7 +57,7 @@ float horizontal_line(vec2 p, vec2 px)
 float vertical_line(vec2 p, vec2 px)
 {
   if (edge_right(p) == 0.0) return 0.0;
-  vec2 run = floor(texture(s2, p).ba * 255.0 + 0.5);
+  vec2 run = floor(textureLod(s2, p, 0.0).ba * 255.0 + 0.5);
   vec2 first = p - vec2(0.0, run.x * px.y);
   vec2 last = p + vec2(0.0, run.y * px.y);
   float ha = 0.5 * (edge_below(first - vec2(0.0, px.y)) - edge_below(first + vec2(px.x, -px.y)));
@@ -68,7 +68,7 @@ float vertical_line(vec2 p, vec2 px)
 void psh()
 {
   vec2 px = ps_c[0].xy;
-  vec4 c = texture(s0, tc);
+  vec4 c = textureLod(s0, tc, 0.0);
   float w_below = max(horizontal_line(tc, px), 0.0);
   float w_above = max(-horizontal_line(tc - vec2(0.0, px.y), px), 0.0);
   float w_right = max(vertical_line(tc, px), 0.0);
@@ -82,10 +82,10 @@ void psh()
   // whole pixel from the neighbours.
   float k = total > 1.0 ? 1.0 / total : 1.0;
   vec4 sum = c;
-  sum += (texture(s0, tc + vec2(0.0, px.y)) - c) * (w_below * k);
-  sum += (texture(s0, tc - vec2(0.0, px.y)) - c) * (w_above * k);
-  sum += (texture(s0, tc + vec2(px.x, 0.0)) - c) * (w_right * k);
-  sum += (texture(s0, tc - vec2(px.x, 0.0)) - c) * (w_left * k);
+  sum += (textureLod(s0, tc + vec2(0.0, px.y), 0.0) - c) * (w_below * k);
+  sum += (textureLod(s0, tc - vec2(0.0, px.y), 0.0) - c) * (w_above * k);
+  sum += (textureLod(s0, tc + vec2(px.x, 0.0), 0.0) - c) * (w_right * k);
+  sum += (textureLod(s0, tc - vec2(px.x, 0.0), 0.0) - c) * (w_left * k);
   out_color0 = sum;
 }
 #endif

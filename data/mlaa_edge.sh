@@ -19,7 +19,7 @@ const float EDGE_THRESHOLD = 0.1;
 
 float luma(vec2 p)
 {
-  return dot(texture(s0, p).rgb, vec3(0.299, 0.587, 0.114));
+  return dot(textureLod(s0, p, 0.0).rgb, vec3(0.299, 0.587, 0.114));
 }
 
 void psh()

@@ -28,12 +28,12 @@ bool on_screen(vec2 p)
 
 float edge_at(vec2 p)
 {
-  return on_screen(p) && texture(s0, p).EDGE >= 0.5 ? 1.0 : 0.0;
+  return on_screen(p) && textureLod(s0, p, 0.0).EDGE >= 0.5 ? 1.0 : 0.0;
 }
 
 vec2 counts_at(vec2 p)
 {
-  return floor(texture(s1, p).xy * 255.0 + 0.5);
+  return floor(textureLod(s1, p, 0.0).xy * 255.0 + 0.5);
 }
 
 // (before, after) for the pixel at tc, or (0, 0) off an edge. Past the first

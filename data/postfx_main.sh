@@ -13,7 +13,7 @@ void vsh() { screen_quad(); }
 #ifdef PSH
 void psh()
 {
-  vec4 c = texture(s0, tc);
+  vec4 c = textureLod(s0, tc, 0.0);
   vec4 frame = ps_c[1];
   float a = clamp(frame.a, 0.0, 1.0);
   // No frame colour (the usual case): the picture as it is, without the
