@@ -12,28 +12,22 @@
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
-#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "engine/app.h"
 #include "engine/config.h"
 #include "engine/d3d_render.h"
-#include "engine/d3d_shaders.h"
-#include "engine/debugDraw.h"
-#include "engine/dynVBWriter.h"
 #include "engine/postFx.h"
 #include "gl/asset_dir.h"
 #include "worldrender/hmRender.h"
 #include "worldrender/scenePasses.h"
-#include "worldrender/scenePassesServices.h"
-#include "worldrender/sky.h"
+#include "worldrender/scene_renderer_rig.h"
 #include "worldrender/scene_test_world.h"
 
 // The outside services of the world renderer as the renderer tests supply
@@ -50,7 +44,7 @@ struct FrameRig
 {
   SDL_Window* window = nullptr;
   TempAppDir assets;
-  bool ready = false;
+  bool assets_open = false;
 
   bool open(int quality)
   {
@@ -69,63 +63,26 @@ struct FrameRig
     if (!init_d3d(window, FRAME_W, FRAME_H)) return false;
 
     assets.open();
-    mkdir(assets.path("cache").c_str(), 0755);
-    write_flat_dds(assets.path("detail.dds").c_str(), 4, 0x80808080u);
-    write_flat_dds(assets.path("foam.dds").c_str(), 4, 0x80808080u);
-    write_flat_dds(assets.path("lava.dds").c_str(), 4, 0x80808080u);
-    std::ofstream(assets.path("sky.nut"), std::ios::binary) << scene_test_sky_script();
-
-    gfx_quality = quality;
-    common_vb_writer.create(COMMON_VB_SIZE);
-    land_doubles::reset();
-    scene_doubles::reset();
-    init_sky();
-    init_land_render();
-    init_post_effects();
-    init_debug_vis();
-    scene_image = create_screen_render_texture();
-    if (quality == 1) {
-      deferred_final_shader = create_shader("dr_final.sh", nullptr);
-      deferred_light_shader = create_shader("dr_calc_light.sh", nullptr);
-      deferred_shadow_blur_shader = create_shader("dr_shadow_blur.sh", nullptr);
-    }
-    Texture* quarter[] = {&shadow_image, &shadow_blur_image, &gbuf0_quarter, &gbuf1_quarter};
-    for (Texture* t : quarter) *t = create_render_texture(d3d_wd / 4, d3d_ht / 4, RT_A8R8G8B8);
-
+    assets_open = true;
+    if (!open_scene_renderer(assets, quality)) return false;
     build_scene_test_world();
     const Matrix44 camera = scene_test_camera();
     scene_doubles::camera_view = camera;
     camera_pos = camera_prev_pos = camera.row[3];
-    ready = true;
     return true;
   }
 
   void close()
   {
     if (d3d) {
-      Texture* textures[] = {&shadow_image, &shadow_blur_image, &gbuf0_quarter, &gbuf1_quarter, &scene_image};
-      for (Texture* t : textures) {
-        release_texture(*t);
-        *t = nullptr;
-      }
-      Shader** shaders[] = {&deferred_final_shader, &deferred_light_shader, &deferred_shadow_blur_shader};
-      for (Shader** s : shaders) {
-        destroy_shader(*s);
-        *s = nullptr;
-      }
-      close_debug_vis();
-      close_post_effects();
-      close_land_render();
-      close_sky();
-      common_vb_writer.release();
-      close_shaders();
+      close_scene_renderer();
       close_d3d();
     }
     if (window) SDL_DestroyWindow(window);
     window = nullptr;
     SDL_Quit();
-    if (ready) assets.close();
-    ready = false;
+    if (assets_open) assets.close();
+    assets_open = false;
   }
 
   // One frame, after a tick or between ticks, waited for.

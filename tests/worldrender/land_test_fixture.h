@@ -25,28 +25,7 @@
 // A one-level A8R8G8B8 DDS file of one colour.
 inline void write_uniform_dds(const std::string& path, int size, uint32_t argb)
 {
-  uint32_t h[32] = {0};
-  h[0] = 0x20534444;                        // "DDS "
-  h[1] = 124;                               // header size
-  h[2] = 0x1 | 0x2 | 0x4 | 0x8 | 0x1000;    // caps, height, width, pitch, pixel format
-  h[3] = uint32_t(size);
-  h[4] = uint32_t(size);
-  h[5] = uint32_t(size * 4);
-  h[7] = 1;                                 // levels
-  h[19] = 32;                               // pixel format size
-  h[20] = 0x40 | 0x1;                       // RGB with alpha
-  h[22] = 32;
-  h[23] = 0x00FF0000;
-  h[24] = 0x0000FF00;
-  h[25] = 0x000000FF;
-  h[26] = 0xFF000000;
-  h[27] = 0x1000;                           // texture
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  fwrite(h, 4, 32, f);
-  std::vector<uint32_t> px(size_t(size) * size, argb);
-  fwrite(px.data(), 4, px.size(), f);
-  fclose(f);
+  ASSERT_TRUE(write_flat_dds(path.c_str(), size, argb)) << path;
 }
 
 // Whole render texture as rows top-down: 32-bit pixels (0xAARRGGBB for

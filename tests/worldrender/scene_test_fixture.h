@@ -22,6 +22,7 @@
 #include "land_render_doubles.h"
 #include "land_test_fixture.h"
 #include "scene_doubles.h"
+#include "scene_renderer_rig.h"
 #include "scene_test_world.h"
 #include "worldrender/scenePasses.h"
 #include "worldrender/scenePassesServices.h"
@@ -38,71 +39,22 @@ class SceneFixture : public GlDeviceTest
   {
     GlDeviceTest::SetUpTestSuite();
     assets.open();
-    mkdir(assets.path("cache").c_str(), 0755);
-    write_uniform_dds(assets.path("detail.dds"), 4, 0x80808080u);
-    write_uniform_dds(assets.path("foam.dds"), 4, 0x80808080u);
-    write_uniform_dds(assets.path("lava.dds"), 4, 0x80808080u);
-    std::ofstream(assets.path("sky.nut"), std::ios::binary) << scene_test_sky_script();
     saved_quality = gfx_quality;
-    gfx_quality = QUALITY;
-    common_vb_writer.create(COMMON_VB_SIZE);
-    land_doubles::reset();
-    scene_doubles::reset();
-    init_sky();
-    init_land_render();
-    init_post_effects();
-    init_debug_vis();
-    scene_image = create_screen_render_texture();
-    if (QUALITY == 1) {
-      deferred_final_shader = create_shader("dr_final.sh", nullptr);
-      deferred_light_shader = create_shader("dr_calc_light.sh", nullptr);
-      deferred_shadow_blur_shader = create_shader("dr_shadow_blur.sh", nullptr);
-    }
-    make_quarter_textures();
+    ASSERT_TRUE(open_scene_renderer(assets, QUALITY));
   }
 
   static void TearDownTestSuite()
   {
-    release_quarter_textures();
-    release_texture(scene_image);
-    scene_image = nullptr;
-    Shader** shaders[] = {&deferred_final_shader, &deferred_light_shader, &deferred_shadow_blur_shader};
-    for (Shader** s : shaders) {
-      destroy_shader(*s);
-      *s = nullptr;
-    }
-    close_debug_vis();
-    close_post_effects();
-    close_land_render();
-    close_sky();
-    common_vb_writer.release();
-    close_shaders();
+    close_scene_renderer();
     gfx_quality = saved_quality;
     assets.close();
     GlDeviceTest::TearDownTestSuite();
   }
 
-  // The game shell's quarter-size textures, made again after a resize as its
-  // device-reset hook does.
-  static void make_quarter_textures()
-  {
-    release_quarter_textures();
-    Texture* q[] = {&shadow_image, &shadow_blur_image, &gbuf0_quarter, &gbuf1_quarter};
-    for (Texture* t : q) *t = create_render_texture(d3d_wd / 4, d3d_ht / 4, RT_A8R8G8B8);
-  }
-  static void release_quarter_textures()
-  {
-    Texture* q[] = {&shadow_image, &shadow_blur_image, &gbuf0_quarter, &gbuf1_quarter};
-    for (Texture* t : q) {
-      release_texture(*t);
-      *t = nullptr;
-    }
-  }
-
   void SetUp() override
   {
     GlDeviceTest::SetUp();
-    if (shadow_image && shadow_image->real_width != d3d_wd / 4) make_quarter_textures();
+    if (shadow_image && shadow_image->real_width != d3d_wd / 4) make_scene_quarter_textures();
     land_doubles::reset();
     scene_doubles::reset();
     use_ppaa = false;
@@ -123,7 +75,7 @@ class SceneFixture : public GlDeviceTest
   static void resize(int w, int h)
   {
     ASSERT_TRUE(resize_d3d(w, h, false, false));
-    make_quarter_textures();
+    make_scene_quarter_textures();
     invalidate_land_textures();
   }
 

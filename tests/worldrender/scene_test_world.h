@@ -65,28 +65,3 @@ inline void build_scene_test_world()
 // Above the lake's southern shore, looking north over the water toward the
 // lava and the far hills, a little down, with the sky above.
 inline Matrix44 scene_test_camera() { return scene_doubles::make_camera(make4f(100.f, 22.f, 112.f, 1.f), 0.45f, -0.12f); }
-
-// A one-level A8R8G8B8 DDS file of one colour; false when it cannot be written.
-inline bool write_flat_dds(const char* path, int size, uint32_t argb)
-{
-  uint32_t h[32] = {0};
-  h[0] = 0x20534444;  // "DDS "
-  h[1] = 124;
-  h[2] = 0x1 | 0x2 | 0x4 | 0x8 | 0x1000;
-  h[3] = h[4] = uint32_t(size);
-  h[5] = uint32_t(size * 4);
-  h[7] = 1;
-  h[19] = 32;
-  h[20] = 0x40 | 0x1;
-  h[22] = 32;
-  h[23] = 0x00FF0000;
-  h[24] = 0x0000FF00;
-  h[25] = 0x000000FF;
-  h[26] = 0xFF000000;
-  h[27] = 0x1000;
-  FILE* f = fopen(path, "wb");
-  if (!f) return false;
-  std::vector<uint32_t> px(size_t(size) * size, argb);
-  bool ok = fwrite(h, 4, 32, f) == 32 && fwrite(px.data(), 4, px.size(), f) == px.size();
-  return fclose(f) == 0 && ok;
-}
