@@ -3,6 +3,8 @@
 // whole grid.
 #include <benchmark/benchmark.h>
 
+#include "quiet_stdout.h"
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -27,25 +29,6 @@ static void make_land()
   addFastNoise(0.0f, 8.0f, nullptr, -1, 255, 0.6f);
   addSimplexNoise(0.0f, 12.0f, 4, 4, 0.5f);
 }
-
-// Erosion's statistics lines would flood the benchmark's report.
-struct QuietStdout
-{
-  int saved;
-  QuietStdout()
-  {
-    fflush(stdout);
-    saved = dup(1);
-    FILE* null = freopen("/dev/null", "w", stdout);
-    (void)null;
-  }
-  ~QuietStdout()
-  {
-    fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-  }
-};
 
 // The developer key's run: 92,160 droplets with the default parameters, on
 // fresh land each time (CPU time, so a busy machine skews it less).

@@ -3,6 +3,8 @@
 // Each world should take at most about half a second.
 #include <benchmark/benchmark.h>
 
+#include "quiet_stdout.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,25 +29,6 @@ float (*get_land_height)(float x, float z) = nullptr;
 
 namespace
 {
-
-// Generation logs its statistics on every run; they would flood the report.
-struct QuietStdout
-{
-  int saved;
-  QuietStdout()
-  {
-    fflush(stdout);
-    saved = dup(1);
-    FILE* null = freopen("/dev/null", "w", stdout);
-    (void)null;
-  }
-  ~QuietStdout()
-  {
-    fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-  }
-};
 
 // The world VM on the repository's data, started once for all benchmarks.
 void start_world_scripts()
