@@ -1,6 +1,7 @@
 // Start-up, shut-down, the tick and world step, the frame, the loading screen
 // and the hot-reload poll of the game.
 #include "gameshell/gameMain.h"
+#include "gameshell/devServer.h"
 
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"
@@ -127,6 +128,7 @@ void init_game()
 
   init_gameobj();
   init_world_script();
+  dev_server_start_hook();
 
   go_to_main_menu();
   if (local_player) {
@@ -148,6 +150,7 @@ void on_game_device_reset()
 
 void close_game()
 {
+  dev_server_close_hook();
   // Every plug-in call is skipped when the plug-in never got bound (a fatal
   // error during start-up closes the game too).
   if (close_game_menu) close_game_menu();
@@ -185,6 +188,7 @@ void game_pre_tick() {}
 
 void game_tick(float dt)
 {
+  dev_server_tick_hook();
   if (ticks_run++ == 0) first_tick_time = get_ref_time();
 
   if (cur_game_mode) cur_game_mode->update(dt);
