@@ -1,6 +1,7 @@
 // Start-up, shut-down, the tick and world step, the frame, the loading screen
 // and the hot-reload poll of the game.
 #include "gameshell/gameMain.h"
+#include "gameshell/devMode.h"
 #include "gameshell/devServer.h"
 
 #include "gameshell/gameCamera.h"
@@ -18,6 +19,7 @@
 #include "engine/font.h"
 #include "engine/gameShellServices.h"
 #include "engine/input.h"
+#include "engine/perfGraph.h"
 #include "engine/postFx.h"
 #include "engine/random.h"
 #include "engine/timer.h"
