@@ -118,7 +118,7 @@ void init_game()
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
 
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
-  load_gameobj("../compiler/", "main.ls");
+  load_gameobj(QM_GAMEOBJ_SOURCE_DIR, "plugin.cpp");
 
   init_inst_render();
   init_common_fx();
