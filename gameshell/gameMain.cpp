@@ -1,6 +1,7 @@
 // Start-up, shut-down, the tick and world step, the frame, the loading screen
 // and the hot-reload poll of the game.
 #include "gameshell/gameMain.h"
+#include "gameshell/audio.h"
 
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"

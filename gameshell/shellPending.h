@@ -8,14 +8,10 @@
 
 #include "engine/vec4f.h"
 
-// ---- audio (the listener's three are declared with the scene passes) ----
-void init_sound(bool with_3d);
-void close_sound();
+// ---- sound script (audio.h holds the audio layer) ----
 void init_sound_vm(const char* script);
 void close_sound_vm();
 void reload_sound_vm();
-void set_listener_3d_factors(float distance, float rolloff, float doppler);
-void set_global_stream_volume(int volume);  // 0 silent .. 10000 full
 void shift_tracked_sounds(vec4f camera_prev_pos);
 
 // ---- key bindings: buttons 0 forward, 1 back, 2 left, 3 right, 4 up, 5 down, 6 turbo ----
