@@ -26,15 +26,15 @@ std::atomic<uint32_t> sound_stream_to_chain{0};
 namespace
 {
 
-// handle = kind << 30 | generation << 12 | index
+// handle = kind << 28 | generation << 12 | index: positive as a script integer
 enum { KIND_SAMPLE = 1, KIND_CHANNEL = 2, KIND_STREAM = 3 };
-enum { INDEX_BITS = 12, MAX_SLOTS = 1 << INDEX_BITS, GEN_MASK = (1 << 18) - 1 };
+enum { INDEX_BITS = 12, MAX_SLOTS = 1 << INDEX_BITS, GEN_MASK = (1 << 16) - 1 };
 enum { MAX_SOURCES = 250 };
 enum { STREAM_BUFFERS = 4, STREAM_BLOCK_FRAMES = 4096 };
 
 uint32_t make_handle(int kind, uint32_t gen, int index)
 {
-  return (uint32_t(kind) << 30) | ((gen & GEN_MASK) << INDEX_BITS) | uint32_t(index);
+  return (uint32_t(kind) << 28) | ((gen & GEN_MASK) << INDEX_BITS) | uint32_t(index);
 }
 
 struct Sample
@@ -110,7 +110,7 @@ bool device_ok() { return context != nullptr; }
 
 int handle_index(uint32_t h, int kind, uint32_t gen_of_slot)
 {
-  if (int(h >> 30) != kind) return -1;
+  if (int(h >> 28) != kind) return -1;
   int index = int(h & (MAX_SLOTS - 1));
   if (((h >> INDEX_BITS) & GEN_MASK) != (gen_of_slot & GEN_MASK)) return -1;
   return index;
@@ -118,7 +118,7 @@ int handle_index(uint32_t h, int kind, uint32_t gen_of_slot)
 
 Sample* find_sample(uint32_t h)
 {
-  if (int(h >> 30) != KIND_SAMPLE) return nullptr;
+  if (int(h >> 28) != KIND_SAMPLE) return nullptr;
   Sample& s = samples[h & (MAX_SLOTS - 1)];
   if (!s.used || handle_index(h, KIND_SAMPLE, s.gen) < 0) return nullptr;
   return &s;
@@ -127,7 +127,7 @@ Sample* find_sample(uint32_t h)
 // Sample channels and streams alike.
 Channel* find_channel(uint32_t h)
 {
-  int kind = int(h >> 30);
+  int kind = int(h >> 28);
   if (kind != KIND_CHANNEL && kind != KIND_STREAM) return nullptr;
   Channel& c = channels[h & (MAX_SLOTS - 1)];
   if (!c.used || c.kind != kind || handle_index(h, kind, c.gen) < 0) return nullptr;

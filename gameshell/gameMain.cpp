@@ -1,13 +1,15 @@
 // Start-up, shut-down, the tick and world step, the frame, the loading screen
 // and the hot-reload poll of the game.
 #include "gameshell/gameMain.h"
-#include "gameshell/audio.h"
 
+#include "gameshell/audio.h"
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
 #include "gameshell/shellPending.h"
+#include "gameshell/soundEvents.h"
+#include "gameshell/soundScript.h"
 #include "gameshell/warpMode.h"
 
 #include "engine/app.h"

@@ -1,5 +1,5 @@
 // Steps of the game's start-up, tick, frame and shut-down that belong to
-// modules still to be written: audio, key bindings, effects and the developer
+// modules still to be written: key bindings, effects and the developer
 // mode. The game shell calls them by these names; the *_placeholder.cpp files
 // hold stand-in bodies until each module exists, and each module moves its
 // declarations into its own header.
@@ -7,12 +7,6 @@
 #pragma once
 
 #include "engine/vec4f.h"
-
-// ---- sound script (audio.h holds the audio layer) ----
-void init_sound_vm(const char* script);
-void close_sound_vm();
-void reload_sound_vm();
-void shift_tracked_sounds(vec4f camera_prev_pos);
 
 // ---- key bindings: buttons 0 forward, 1 back, 2 left, 3 right, 4 up, 5 down, 6 turbo ----
 void init_controls();
