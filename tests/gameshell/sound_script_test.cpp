@@ -8,12 +8,14 @@
 #include "gameshell/soundEvents.h"
 #include "gameshell/soundScript.h"
 
+#include "engine/paths.h"
 #include "engine/visualLog.h"
 #include "scripting/sqbindCall.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -230,6 +232,27 @@ TEST_F(SoundScriptTest, PositionalSoundsFollowTheWrappedWorld)
   EXPECT_TRUE(is_sound_playing(ch));
   render_seconds(0.05);
   EXPECT_FALSE(is_sound_playing(ch));
+}
+
+TEST_F(SoundScriptTest, TheGamesScriptLoadsItsSoundsAndMapsEveryEvent)
+{
+  // The program folder that the build fills: beside the tests' folder.
+  char exe[512] = {};
+  ASSERT_GT(readlink("/proc/self/exe", exe, sizeof(exe) - 1), 0);
+  std::string bin = std::string(exe);
+  bin = bin.substr(0, bin.rfind('/'));
+  bin = bin.substr(0, bin.rfind('/')) + "/bin/";
+  std::string saved = app_path;
+  snprintf(app_path, sizeof(app_path), "%s", bin.c_str());
+  init_sound_vm("sound/sound.nut");
+  EXPECT_EQ(error_text(), "");
+  EXPECT_GT(render_seconds(0.5).rms(0.2), 0.01) << "music plays from the start";
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++) {
+    unsigned ch = play_sound_event(id, make4f(3, 0, 3, 1), v_zero());
+    EXPECT_NE(ch, 0u) << sound_event_name[id];
+    EXPECT_TRUE(is_sound_playing(ch)) << sound_event_name[id];
+  }
+  snprintf(app_path, sizeof(app_path), "%s", saved.c_str());
 }
 
 }  // namespace
