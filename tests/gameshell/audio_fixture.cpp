@@ -16,6 +16,15 @@ double Mix::rms(int side, double from, double to) const
   return std::sqrt(sum / (b - a));
 }
 
+std::string program_dir()
+{
+  char exe[512] = {};
+  if (readlink("/proc/self/exe", exe, sizeof(exe) - 1) <= 0) return "";
+  std::string dir = exe;
+  dir = dir.substr(0, dir.rfind('/'));
+  return dir.substr(0, dir.rfind('/')) + "/bin/";
+}
+
 Mix render_seconds(double seconds)
 {
   Mix m;

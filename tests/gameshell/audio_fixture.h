@@ -32,6 +32,9 @@ Mix render_seconds(double seconds);
 std::string write_sound(const std::string& name, double seconds, int channels,
                         const std::function<float(double t, int channel)>& f, int format = 0);
 std::string test_sound_dir();
+// The program folder the build fills (sounds, music, "sound/sound.nut"),
+// beside the tests' folder, with its trailing "/".
+std::string program_dir();
 
 inline float tone(double t, double hz, float amp = 0.5f)
 {

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -236,14 +235,8 @@ TEST_F(SoundScriptTest, PositionalSoundsFollowTheWrappedWorld)
 
 TEST_F(SoundScriptTest, TheGamesScriptLoadsItsSoundsAndMapsEveryEvent)
 {
-  // The program folder that the build fills: beside the tests' folder.
-  char exe[512] = {};
-  ASSERT_GT(readlink("/proc/self/exe", exe, sizeof(exe) - 1), 0);
-  std::string bin = std::string(exe);
-  bin = bin.substr(0, bin.rfind('/'));
-  bin = bin.substr(0, bin.rfind('/')) + "/bin/";
   std::string saved = app_path;
-  snprintf(app_path, sizeof(app_path), "%s", bin.c_str());
+  snprintf(app_path, sizeof(app_path), "%s", program_dir().c_str());
   init_sound_vm("sound/sound.nut");
   EXPECT_EQ(error_text(), "");
   EXPECT_GT(render_seconds(0.5).rms(0.2), 0.01) << "music plays from the start";
