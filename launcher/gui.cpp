@@ -45,12 +45,20 @@ void GuiBox::detach()
 void GuiBox::destroy()
 {
   detach();
-  while (!children.empty()) {
-    GuiBox* child = children.back();
+  for (int i = children.size() - 1; i >= 0; --i) {
+    if (i >= children.size()) continue;
+    GuiBox* child = children[i];
     child->destroy();   // detaches it from this box
     delete child;
   }
-  while (!handlers.empty()) removeHandler(handlers.back());
+  for (int i = handlers.size() - 1; i >= 0; --i) {
+    if (i >= handlers.size()) continue;
+    GuiEventHandler* h = handlers[i];
+    handlers.erase(i, 1);
+    h->detach(this);
+  }
+  handlerMask = 0;
+  for (GuiEventHandler* h : handlers) handlerMask |= h->mask;
   ASSERT_AT("gui.cpp", 28, children.empty());
   ASSERT_AT("gui.cpp", 29, handlers.empty());
 }
