@@ -59,6 +59,12 @@ start_launcher "$WORK/launcher1.log"
 geom=$(xdotool getwindowgeometry "$WIN")
 echo "$geom" | grep -q "Geometry: 640x480" || fail "window is not 640x480: $geom"
 [ ! -e "$CONFIG" ] || fail "the launcher wrote the configuration before Start"
+# The window shows the screen buffer exactly as the pixel tests draw it.
+xdotool mousemove --window "$WIN" 5 5
+sleep 0.3
+import -window "$WIN" "$WORK/first.png"
+diff_px=$(compare -metric AE "$WORK/first.png" "$(dirname "$0")/../launcher/ref/settings_640x480.png" null: 2>&1 || true)
+[ "$diff_px" = 0 ] || fail "the window differs from the reference picture in $diff_px pixels"
 click "${VSYNC[@]}"
 click "${QUALITY_LOW[@]}"
 # Low quality hides the land-shadow row: its squares show the root's colour.
@@ -100,6 +106,9 @@ grep -q "^started" "$WORK/launcher2.log" && fail "Quit started the game"
 # --- Alt+F4 closes without saving ---------------------------------------------
 start_launcher "$WORK/launcher3.log"
 click "${ANTIALIASING[@]}"
+# Resizing lays the screen out again at the new size.
+xdotool windowsize "$WIN" 1000 750
+wait_for_log "$WORK/launcher3.log" "resized screen buffer to 1000x750" 10 || fail "no new buffer after resizing"
 xdotool windowfocus --sync "$WIN"
 xdotool key alt+F4
 expect_exit 0 "Alt+F4"

@@ -100,4 +100,18 @@ TEST_F(SettingsScreenPixels, LowQualityAtTwiceTheScaleMatchesTheReference)
   check(1000, 750, "settings_low_1000x750.png");
 }
 
+TEST_F(SettingsScreenPixels, ATinyOrEmptyWindowKeepsAOnePixelBufferAtPixelScaleOne)
+{
+  struct Case { int w, h, ew, eh; } cases[] = {{0, 0, 1, 1}, {-3, 200, 1, 200}, {1, 1, 1, 1}, {319, 239, 319, 239}};
+  for (const Case& c : cases) {
+    resize_screen_buffer(c.w, c.h);
+    EXPECT_EQ(screen_buffer_wd, c.ew);
+    EXPECT_EQ(screen_buffer_ht, c.eh);
+    EXPECT_EQ(screen_buffer.size(), c.ew * c.eh);
+    relayout_launcher_screen();
+    EXPECT_EQ(launcher_screen->pixelScale, 1);
+    paint_launcher_screen(screen_buffer.begin(), c.ew * 4, c.ew, c.eh);
+  }
+}
+
 }  // namespace
