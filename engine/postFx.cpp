@@ -163,6 +163,7 @@ static void apply_mlaa_near_edges(const float pixel[4])
   mlaa_combine(pixel);
   set_stencil_test(0, 0, CMP_ALWAYS);
   set_render_target(mlaa_tex_a, 0, false);
+  set_zenable(true);  // as the scene paths leave it
 }
 
 void apply_mlaa()
