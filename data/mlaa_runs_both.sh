@@ -1,11 +1,18 @@
-// MLAA run pass over rows and columns at once: the row pass's (before,
-// after) along horizontal edges in r and g, the column pass's along vertical
-// edges in b and a, each computed exactly as mlaa_runs.glsl does it (see
-// there). Drawn only where the stencil marks a pixel near an edge; every
-// other pixel of the target stays 0, as both passes would leave it.
-// s0: edges (r below, g right); s1: the previous pass's counts (not with
-// FIRST); vs_c[17] = (one pixel across, one pixel down, step pixels across,
-// step pixels down) in texture units; ps_c[0].x = step / 255.
+// MLAA run pass over rows and columns at once: for every pixel on an edge,
+// the number of neighbours before it and after it along the run that are on
+// one too, as counts / 255 (at most 255), along horizontal edges in r and g
+// (left, right) and along vertical edges in b and a (up, down): the values
+// the row and column passes of mlaa_runs.glsl end with. Each pass
+// quadruples the reach: with FIRST the counts come from the edges alone
+// (reach 4); otherwise s1 holds the previous pass's counts, capped at `step`
+// (ps_c[0].x = step / 255), and a capped count goes on with the count found
+// `step` pixels further, and while that one is capped too, `step` pixels
+// further again, up to three times. Drawn only where the stencil marks a
+// pixel near an edge; every other pixel of the target stays 0, as a pixel
+// off an edge would hold anyway.
+// s0: edges (r below, g right); vs_c[17] = (one pixel across, one pixel
+// down, step pixels across, step pixels down) in texture units. Every read
+// is point-sampled and lands on a pixel centre.
 
 #include "screen_quad.glsl"
 
@@ -32,17 +39,37 @@ float edge_at(vec2 p, bool vertical)
 }
 
 #ifdef FIRST
+// How many of the next four pixels from tc along d carry an edge, without a gap.
+float edges_from(vec2 d, bool vertical)
+{
+  return edge_at(tc + d, vertical) *
+         (1.0 + edge_at(tc + 2.0 * d, vertical) *
+                    (1.0 + edge_at(tc + 3.0 * d, vertical) * (1.0 + edge_at(tc + 4.0 * d, vertical))));
+}
+
 vec2 first_counts(vec2 d, bool vertical)
 {
   if (edge_at(tc, vertical) == 0.0) return vec2(0.0);
-  float before = edge_at(tc - d, vertical) * (1.0 + edge_at(tc - 2.0 * d, vertical));
-  float after = edge_at(tc + d, vertical) * (1.0 + edge_at(tc + 2.0 * d, vertical));
-  return vec2(before, after);
+  return vec2(edges_from(-d, vertical), edges_from(d, vertical));
 }
 #else
 vec4 counts_at(vec2 p)
 {
   return floor(textureLod(s1, p, 0.0) * 255.0 + 0.5);
+}
+
+// A count n capped at `step` goes on with the counts found every `step`
+// pixels along d (component c of the counts), as long as each is capped.
+float extend(float n, float step, vec2 d, int c)
+{
+  if (n != step) return n;
+  float m = counts_at(tc + d)[c];
+  n += m;
+  if (m != step) return n;
+  m = counts_at(tc + 2.0 * d)[c];
+  n += m;
+  if (m != step) return n;
+  return n + counts_at(tc + 3.0 * d)[c];
 }
 #endif
 
@@ -54,12 +81,9 @@ void psh()
 #else
   float step = floor(ps_c[0].x * 255.0 + 0.5);
   vec4 n = counts_at(tc);
-  vec2 rows = n.xy, cols = n.zw;
   vec2 across = vec2(run_step.z, 0.0), down = vec2(0.0, run_step.w);
-  if (rows.x == step) rows.x += counts_at(tc - across).x;
-  if (rows.y == step) rows.y += counts_at(tc + across).y;
-  if (cols.x == step) cols.x += counts_at(tc - down).z;
-  if (cols.y == step) cols.y += counts_at(tc + down).w;
+  vec2 rows = vec2(extend(n.x, step, -across, 0), extend(n.y, step, across, 1));
+  vec2 cols = vec2(extend(n.z, step, -down, 2), extend(n.w, step, down, 3));
   rows = min(rows, vec2(255.0));
   cols = min(cols, vec2(255.0));
 #endif

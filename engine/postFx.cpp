@@ -117,8 +117,8 @@ static void mlaa_combine(const float pixel[4])
 
 // The same picture as the full-screen passes below, with the work after the
 // edge pass done only near edges: the edge pass marks those pixels in the
-// stencil and clears the edge flags of the rest; one pass per step finds the
-// runs along rows and columns together; and the blend starts from a copy of
+// stencil and clears the edge flags of the rest; four passes find the runs
+// along rows and columns together; and the blend starts from a copy of
 // the scene, since it leaves every pixel away from an edge as it is.
 static void apply_mlaa_near_edges(const float pixel[4])
 {
@@ -144,15 +144,17 @@ static void apply_mlaa_near_edges(const float pixel[4])
     set_render_target(t, 0, true);
     clear_view_color(0);
   }
+  //    The first pass reaches 4 pixels, each further one four times as far:
+  //    16, 64, 256, enough for counts up to 255.
   set_texture(0, edge_tex);
-  for (int step = 1; step <= 128; step *= 2) {
+  for (int step = 1; step <= 64; step *= 4) {
     set_render_target(mlaa_tex_a, 0, true);
-    if (step >= 2) set_texture(1, mlaa_tex_b);
+    if (step >= 4) set_texture(1, mlaa_tex_b);
     const float c17[4] = {1.f / w, 1.f / h, step / w, step / h};
     const float c0[4] = {step / 255.f, 0.f, 0.f, 0.f};
     set_vs_constants(17, c17, 1);
     set_ps_constants(0, c0, 1);
-    if (step <= 2) set_shader(step == 1 ? mlaa_runs_first_shader : mlaa_runs_shader);
+    if (step <= 4) set_shader(step == 1 ? mlaa_runs_first_shader : mlaa_runs_shader);
     draw_pass("mlaa runs");
     std::swap(mlaa_tex_a, mlaa_tex_b);
   }

@@ -1,6 +1,6 @@
 // Post effects: the last step of every 3D frame. The scene paths draw into
 // the scene image (scene_tex); apply_post_effects optionally anti-aliases it
-// with morphological anti-aliasing (MLAA: edges, eight run passes over rows
+// with morphological anti-aliasing (MLAA: edges, four run passes over rows
 // and columns together, combine; all but the edge pass only where the
 // stencil marks a pixel near an edge) and then draws it onto the back buffer
 // through the final post-effect pass, which lays the frame colour
@@ -18,7 +18,7 @@
 // scene_tex across frames; read the variable.
 //
 // Pass-recorder marks (engine/passRecorder.h): "post effects", then with
-// MLAA "mlaa edges", "mlaa runs" (8), "mlaa combine", and last "postfx";
+// MLAA "mlaa edges", "mlaa runs" (4), "mlaa combine", and last "postfx";
 // each but the first draws one full-screen quad. With mlaa_near_edges_only
 // off MLAA runs its earlier form, 18 full-screen passes over every pixel
 // ("mlaa edges", "mlaa rows" (8), "mlaa columns" (8), "mlaa combine"),
