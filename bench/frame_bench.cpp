@@ -114,6 +114,7 @@ void BM_Frame(benchmark::State& state)
 {
   const int quality = int(state.range(0));
   use_ppaa = state.range(1) != 0;
+  mlaa_near_edges_only = state.range(1) != 2;
   const bool after_tick = state.range(2) != 0;
   use_postfx = true;
   FrameRig rig;
@@ -138,16 +139,17 @@ void BM_Frame(benchmark::State& state)
   state.counters["median_ms"] = percentile(ms, 0.5);
   state.counters["p95_ms"] = percentile(ms, 0.95);
   std::string label = quality ? "high quality" : "low quality";
-  if (use_ppaa) label += ", MLAA";
+  if (use_ppaa) label += mlaa_near_edges_only ? ", MLAA" : ", MLAA over the whole screen (before)";
   label += after_tick ? ", after a tick" : ", between ticks";
   state.SetLabel(label);
   rig.close();
   use_ppaa = false;
+  mlaa_near_edges_only = true;
 }
 
 }  // namespace
 
-// (quality, MLAA, after a tick)
+// (quality, MLAA (2: the whole-screen passes), after a tick)
 BENCHMARK(BM_Frame)
     ->Args({0, 0, 1})
     ->Args({1, 0, 1})
@@ -155,6 +157,8 @@ BENCHMARK(BM_Frame)
     ->Args({1, 0, 0})
     ->Args({0, 1, 1})
     ->Args({1, 1, 1})
+    ->Args({0, 2, 1})
+    ->Args({1, 2, 1})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);

@@ -102,14 +102,14 @@ typedef ScenePassTest<1> DeferredScenePassTest;
       for (int n : quads_after(marks, pass)) EXPECT_EQ(n, 1) << pass;                                          \
     for (const char* pass : {"scene", "forward", "g-buffer", "sky", "horizon", "effects"})                     \
       for (int n : quads_after(marks, pass)) EXPECT_EQ(n, 0) << pass;                                          \
-    /* With anti-aliasing the post effects add the 18 MLAA passes and nothing else changes. */                 \
+    /* With anti-aliasing the post effects add the 6 MLAA passes and nothing else changes. */                  \
     use_ppaa = true;                                                                                           \
     marks = record_frame(0.02f);                                                                               \
     std::vector<std::string> post(std::find(marks.begin(), marks.end(), "post effects"), marks.end());        \
     std::vector<std::string> scene(marks.begin(), marks.end() - post.size());                                  \
     std::vector<std::string> expected_scene(expected_frame().begin(), expected_frame().end() - 2);            \
     EXPECT_EQ(named(scene), expected_scene);                                                                   \
-    EXPECT_EQ(std::count(post.begin(), post.end(), std::string(Q)), 18 + 1);                                   \
+    EXPECT_EQ(std::count(post.begin(), post.end(), std::string(Q)), 6 + 1);                                    \
   }                                                                                                            \
                                                                                                                \
   TEST_F(Fixture, EveryPixelOfTheSceneImageIsWritten)                                                          \
