@@ -29,6 +29,7 @@
 #include "worldrender/hmRender.h"
 #include "worldrender/scenePasses.h"
 #include "worldrender/scenePassesServices.h"
+#include "worldrender/shadows.h"
 #include "worldrender/sky.h"
 
 #include <cmath>
@@ -157,6 +158,7 @@ void close_game()
   if (close_gameobj) close_gameobj();
   free_gameobj();
 
+  close_shadows();
   close_debug_vis();
   close_post_effects();
   close_land_render();

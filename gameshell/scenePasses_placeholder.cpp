@@ -6,7 +6,4 @@
 #include "engine/d3d_render.h"
 #include "worldrender/scenePassesServices.h"
 
-void start_render_shadows() {}
-void end_render_shadows() { clear_view_color(0xFFFFFFFFu); }
-
 void render_common_fx(float, float) {}

@@ -26,7 +26,6 @@ bool button_down(int button);   // went down this tick
 // ---- effects ----
 void init_common_fx();
 void update_common_fx(float dt);
-void init_shadow_shaders();
 
 // ---- developer mode ----
 extern bool show_fps;
