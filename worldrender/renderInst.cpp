@@ -78,6 +78,7 @@ void draw_mesh_instances(int count, int arg)
 {
   inst_render_stats.draws++;
   inst_render_stats.instances += count;
+  if (count > inst_render_stats.largestDraw) inst_render_stats.largestDraw = count;
   dyn_vb_draw_instances(count, arg);
 }
 }  // namespace

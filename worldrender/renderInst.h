@@ -135,5 +135,6 @@ struct InstRenderStats
 {
   int draws;
   int instances;
+  int largestDraw;  // instances
 };
 extern InstRenderStats inst_render_stats;
