@@ -25,6 +25,7 @@
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
 #include "world/heightmapData.h"
+#include "worldrender/commonFx.h"
 #include "worldrender/fluidSurface.h"
 #include "worldrender/hmRender.h"
 #include "worldrender/scenePasses.h"
@@ -158,6 +159,7 @@ void close_game()
   if (close_gameobj) close_gameobj();
   free_gameobj();
 
+  close_common_fx();
   close_shadows();
   close_debug_vis();
   close_post_effects();

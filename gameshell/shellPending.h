@@ -1,5 +1,5 @@
 // Steps of the game's start-up, tick, frame and shut-down that belong to
-// modules still to be written: audio, key bindings, effects and the developer
+// modules still to be written: audio, key bindings and the developer
 // mode. The game shell calls them by these names; the *_placeholder.cpp files
 // hold stand-in bodies until each module exists, and each module moves its
 // declarations into its own header.
@@ -22,10 +22,6 @@ void shift_tracked_sounds(vec4f camera_prev_pos);
 void init_controls();
 bool button_state(int button);  // held
 bool button_down(int button);   // went down this tick
-
-// ---- effects ----
-void init_common_fx();
-void update_common_fx(float dt);
 
 // ---- developer mode ----
 extern bool show_fps;
