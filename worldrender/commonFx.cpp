@@ -60,6 +60,7 @@ void add_particle(ParticlePool& pool, vec4f pos, vec4f vel, vec4f accel, float l
   const int i = pool.freeHead;
   Particle& p = pool.parts[i];
   pool.freeHead = p.nextFree;
+  pool.live++;
 
   p.pos = pos;
   p.vel = vel;
@@ -190,6 +191,7 @@ void update_particle_pool(ParticlePool& pool, float dt)
       p.life = -1.f;
       p.nextFree = pool.freeHead;
       pool.freeHead = i;
+      pool.live--;
     } else if (p.age < 0.f) {
       if (p.age + dt > 0.f) step_particle(p, p.age + dt);
     } else {
@@ -198,12 +200,7 @@ void update_particle_pool(ParticlePool& pool, float dt)
   }
 }
 
-int live_particles(const ParticlePool& pool)
-{
-  int n = 0;
-  for (const Particle& p : pool.parts) n += p.life > 0.f;
-  return n;
-}
+int live_particles(const ParticlePool& pool) { return pool.live; }
 
 void write_particle_instances(const ParticlePool& pool, float t, float f)
 {
@@ -257,6 +254,7 @@ void reset_common_fx()
     pool->parts.clear();
     pool->parts.reserve(PARTICLE_RESERVE);
     pool->freeHead = -1;
+    pool->live = 0;
   }
   reset_trails();
   reset_lightning();
@@ -310,6 +308,7 @@ void render_common_fx(float t, float f)
   common_fx_stats.last_f = f;
   common_fx_stats.particles = 0;
   if (!fx.ready) return;
+  if (!blend_particles.live && !glow_particles.live && lightning_bolts.empty() && !live_trails()) return;
   const int v = fx.singleTarget ? 1 : 0;
   if (fx.singleTarget) {
     set_render_target(effect_image, 0, true);

@@ -48,6 +48,7 @@ struct ParticlePool
 {
   DynArray<Particle> parts;
   int freeHead = -1;
+  int live = 0;  // slots in use
 };
 
 extern ParticlePool blend_particles, glow_particles;
@@ -66,7 +67,8 @@ void reset_common_fx();
 // Once per tick: the blend pool, the glow pool, the trails, the lightning.
 void update_common_fx(float dt);
 // The effects pass (t: seconds since the tick, f: its fraction). Nothing
-// at all before init_common_fx.
+// at all before init_common_fx, nor while no effect is live (the pass would
+// leave the scene image as it is).
 void render_common_fx(float t, float f);
 
 // One pool's tick, and the instance records of one pool written into

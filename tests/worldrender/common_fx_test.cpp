@@ -413,10 +413,16 @@ class EffectsPass : public EffectsPassTest<Q::value>
 };
 TYPED_TEST_SUITE(EffectsPass, Qualities);
 
-TYPED_TEST(EffectsPass, LeavesTheSceneAsItIsWhenNothingIsLive)
+TYPED_TEST(EffectsPass, LeavesTheSceneAsItIsWhenNothingIsShown)
 {
   this->in_both_modes([this](const char* mode) {
     for (uint32_t v : this->run_pass(0xFF336699u)) ASSERT_EQ(v, 0xFF336699u) << mode;
+    // A particle still waiting for its delay: the whole pass runs, over an
+    // empty effect image.
+    add_glow_particle(make4f(0, 0, 10, 1), ZERO, ZERO, 1.f, 0.5f, 1.f, 0xFF00FF00u, 0, 0, 4, 0, 0, nullptr, nullptr,
+                      nullptr);
+    for (uint32_t v : this->run_pass(0xFF336699u)) ASSERT_EQ(v, 0xFF336699u) << mode;
+    reset_common_fx();
   });
 }
 
