@@ -8,7 +8,7 @@
 
 #include "gameobj/objects.h"
 #include "world/heightmapData.h"
-#include "worldrender/renderInst.h"
+#include "worldrender/instRecords.h"
 
 extern SimpleInstRender player_inst, castle_inst, guard_tower_inst, portal_inst, missile_inst;
 
@@ -18,10 +18,3 @@ void init_object_meshes();
 void draw_objects(float t);
 // Shadow spheres of every object (high quality only).
 void draw_object_shadows(float t);
-// One house or castle tile: the cell's surface record and its unwrapped cell.
-void queue_house_tile(const HeightmapData::Surface* surface, int x, int z);
-
-// An object's orientation for a simple instance: a turn about y by `yaw`
-// and a uniform scale (at most 8).
-Matrix44 object_matrix(vec4f pos, float yaw, float scale);
-void queue_simple(SimpleInstRender& inst, const Matrix44& tm, D3dColor tint);
