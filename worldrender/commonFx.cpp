@@ -50,6 +50,9 @@ void add_particle(ParticlePool& pool, vec4f pos, vec4f vel, vec4f accel, float l
                   D3dColor color, float mapU, float mapV, float mapSize, float startRoll, float rollScale,
                   ColorRamp* colorAnim, FloatRamp* sizeAnim, FloatRamp* rollAnim)
 {
+  // A particle without a life would mark its slot free while the slot is
+  // off the free list (lost for good), and divide by zero when drawn.
+  if (!(life > 0.f) || !std::isfinite(life)) return;
   if (pool.freeHead == -1) {
     Particle slot;
     memset((void*)&slot, 0, sizeof(slot));

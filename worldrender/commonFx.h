@@ -11,6 +11,7 @@
 // update, prevPos is where it is at the tick's start and pos where it will be
 // at its end; frames blend the two. Freed slots are reused through a free
 // list; each pool keeps room for 10000 particles and grows beyond on demand.
+// A particle whose life is not a positive number is not added.
 // Every particle, trail and bolt is drawn at its image nearest the camera on
 // the 256-unit torus. Main thread only; init and render need the device.
 #pragma once

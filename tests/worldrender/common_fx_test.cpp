@@ -95,6 +95,11 @@ TEST_F(CommonFxTest, ParticlesMoveOneTickAheadAndFreeTheirSlotWhenTheirLifeEnds)
   add_glow(make4f(0, 0, 10, 1), ZERO, 1.f, 0.f);
   EXPECT_EQ(glow_particles.parts.num, 1);
   EXPECT_EQ(glow_particles.freeHead, -1);
+
+  // No life, no particle: nothing would ever free its slot.
+  for (float life : {0.f, -1.f, NAN}) add_glow(make4f(0, 0, 10, 1), ZERO, life, 0.f);
+  EXPECT_EQ(glow_particles.parts.num, 1);
+  EXPECT_EQ(live_particles(glow_particles), 1);
 }
 
 TEST_F(CommonFxTest, DelayedParticlesWaitAndAppearWithinTheirTick)
