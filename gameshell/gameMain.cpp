@@ -31,10 +31,12 @@
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
 #include "world/heightmapData.h"
+#include "worldrender/commonFx.h"
 #include "worldrender/fluidSurface.h"
 #include "worldrender/hmRender.h"
 #include "worldrender/scenePasses.h"
 #include "worldrender/scenePassesServices.h"
+#include "worldrender/shadows.h"
 #include "worldrender/sky.h"
 
 #include <cmath>
@@ -165,6 +167,8 @@ void close_game()
   if (close_gameobj) close_gameobj();
   free_gameobj();
 
+  close_common_fx();
+  close_shadows();
   close_debug_vis();
   close_post_effects();
   close_land_render();

@@ -11,6 +11,7 @@
 
 #include "engine/passRecorder.h"
 #include "scene_test_fixture.h"
+#include "worldrender/commonFx.h"
 
 namespace
 {
@@ -182,13 +183,13 @@ typedef ScenePassTest<1> DeferredScenePassTest;
     cur_frame_color = make4f(1.f, 0.5f, 0.f, 0.8f);                                                            \
     render_scene(0.01f);                                                                                       \
     EXPECT_FLOAT_EQ(postfx_params[3], 0.8f * 0.2f);                                                            \
-    EXPECT_FLOAT_EQ(scene_doubles::fx_t.back(), 0.01f);                                                        \
+    EXPECT_FLOAT_EQ(common_fx_stats.last_t, 0.01f);                                                        \
     world_paused = true;                                                                                       \
     render_scene(0.01f);                                                                                       \
     EXPECT_FLOAT_EQ(postfx_params[3], 0.8f);                                                                   \
     EXPECT_FLOAT_EQ(postfx_params[1], 0.5f);                                                                   \
-    EXPECT_FLOAT_EQ(scene_doubles::fx_t.back(), 0.05f);                                                        \
-    EXPECT_FLOAT_EQ(scene_doubles::fx_f.back(), 1.f);                                                          \
+    EXPECT_FLOAT_EQ(common_fx_stats.last_t, 0.05f);                                                        \
+    EXPECT_FLOAT_EQ(common_fx_stats.last_f, 1.f);                                                          \
     /* The camera still moves with the real time. */                                                           \
     EXPECT_FLOAT_EQ(scene_doubles::camera_view_calls.back(), 0.01f);                                           \
   }                                                                                                            \
