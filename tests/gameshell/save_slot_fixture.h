@@ -106,6 +106,7 @@ protected:
     shutdown_world_script();
     unload_gameobj();
     cur_game_slot = -1;
+    release_slot_lock();
     set_error_message(nullptr);
     std::error_code ec;
     fs::remove_all(data_dir, ec);
