@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include "support/test_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -22,8 +23,7 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_config_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("config");
     file = (dir / "Quillmere" / "config").string();
     set_config_path(file.c_str());
     // The settings the reader leaves alone start from their initial values.

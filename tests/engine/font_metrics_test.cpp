@@ -13,6 +13,7 @@
 #include "engine/d3d_render.h"
 #include "engine/font.h"
 #include "engine/tga.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -43,8 +44,7 @@ class FontMetrics : public testing::Test
     for (int x = 0; x < CW; ++x) ink(img, 'W', x);
 
     // Through the file format, as the font is loaded: stored bottom-up.
-    char tmpl[] = "/tmp/qm_font_XXXXXX";
-    std::string dir = mkdtemp(tmpl);
+    std::string dir = make_test_dir("font");
     std::string path = dir + "/font.tga";
     ASSERT_TRUE(save_tga(path.c_str(), img.data(), W, H, W * 4));
     DynArray<uint32_t> px;

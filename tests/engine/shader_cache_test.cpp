@@ -11,6 +11,7 @@
 
 #include "engine/paths.h"
 #include "engine/shaderCache.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -68,9 +69,8 @@ class ShaderFilesTest : public testing::Test {
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_shader_files_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("shader_files");
+    ASSERT_FALSE(dir.empty());
     memcpy(saved_app_path, app_path, sizeof(app_path));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());
     write("prelude.glsl", "// prelude\n");
@@ -78,8 +78,7 @@ class ShaderFilesTest : public testing::Test {
   void TearDown() override
   {
     memcpy(app_path, saved_app_path, sizeof(app_path));
-    std::string cmd = "rm -rf '" + dir + "'";
-    EXPECT_EQ(system(cmd.c_str()), 0);
+    remove_test_dir(dir);
   }
   void write(const std::string& name, const std::string& bytes)
   {

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include "support/test_dir.h"
 
 namespace save_test
 {
@@ -76,9 +77,8 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_saves_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    data_dir = tmpl;
+    data_dir = make_test_dir("saves");
+    ASSERT_FALSE(data_dir.empty());
     setenv("XDG_DATA_HOME", data_dir.c_str(), 1);
 
     load_gameobj_library(QM_GAMEOBJ_PLUGIN);

@@ -28,6 +28,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <fcntl.h>
+#include "support/test_dir.h"
 
 using namespace sqbind;
 using namespace HeightmapData;
@@ -50,9 +51,8 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_worldvm_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("worldvm");
+    ASSERT_FALSE(dir.empty());
     std::filesystem::create_directories(dir + "/gen");
     memcpy(savedAppPath, app_path, sizeof(savedAppPath));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());
