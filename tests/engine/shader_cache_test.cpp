@@ -121,7 +121,10 @@ TEST_F(ShaderFilesTest, CacheFileRoundTrip)
             cache_bytes(0x20100715u, 22, 3, 2, std::string("main.sh\0prelude.glsl\0\0", 22), "VVVPP"));
   struct stat st;
   EXPECT_NE(stat(path("x.cache.tmp").c_str(), &st), 0) << "no temporary left behind";
-  EXPECT_FALSE(write_shader_cache(path("no_such_dir/x.cache").c_str(), deps, "V", 1, "P", 1));
+  // A removed cache folder is made again; a deeper missing path is not.
+  EXPECT_TRUE(write_shader_cache(path("cache_gone/x.cache").c_str(), deps, "V", 1, "P", 1));
+  EXPECT_EQ(stat(path("cache_gone/x.cache").c_str(), &st), 0);
+  EXPECT_FALSE(write_shader_cache(path("no/such_dir/x.cache").c_str(), deps, "V", 1, "P", 1));
 }
 
 TEST_F(ShaderFilesTest, DamagedCacheFilesAreRefusedWithoutReadingPastThem)
