@@ -484,6 +484,25 @@ TEST_F(WorldScriptTest, ReloadInUniverseModeRegeneratesTheUniverse)
   EXPECT_EQ(evalInt("\"worlds_made\" in getroottable() ? 1 : 0"), 0);
 }
 
+TEST_F(WorldScriptTest, ReloadInTheMainMenuRegeneratesTheMenuWorld)
+{
+  start(
+    "made <- [];\n"
+    "function generate_world(name) { made.append(name); }\n");
+  cur_game_mode = main_menu_mode;
+  // A script edit, then a palettes edit: each makes the menu's world again.
+  write("gen/main.nut",
+        "made <- [];\n"
+        "function generate_world(name) { made.append(name); }\n");
+  reload_world_script_if_changed();
+  write("gen/palettes.csv", "name,ground,water\nsea,0xFF00FF00,0\n");
+  reload_world_script_if_changed();
+  cur_game_mode = nullptr;
+  EXPECT_EQ(error_text(), "");
+  EXPECT_EQ(evalInt("made.len()"), 2);
+  EXPECT_EQ(evalInt("made[0] == \"main_menu\" && made[1] == \"main_menu\" ? 1 : 0"), 1);
+}
+
 TEST_F(WorldScriptTest, ReloadRebindsThePluginAndShutDownReleasesEverything)
 {
   start("function generate_world(name) {}\n");
