@@ -5,7 +5,7 @@
 
 namespace
 {
-// Mean colour of the pixels the far ring drew (stencil value 2).
+// Mean colour of the pixels that show the far ring (stencil value 2).
 struct Mean
 {
   double r = 0, g = 0, b = 0;
