@@ -285,13 +285,13 @@ void render_game_frame(float t)
   if (show_fps) {
     TempString<64> pos;
     pos.printf("(%+07.2f %+07.2f %+07.2f)", cur_view_itm.m[3][0], cur_view_itm.m[3][1], cur_view_itm.m[3][2]);
-    draw_text(pos.c_str(), -1, line_h, line_h, -1, -1, 0xFFFFFFFFu);
+    draw_text(pos.c_str(), -1, line_h, d3d_ht - line_h, -1, 1, 0xFFFFFFFFu);   // top left
     draw_perf_graph();
   }
   if (cur_game_mode == dev_mode && getKeyState(2) && isAppActive && isMouseOver()) {
     TempString<32> angle;
     angle.printf("%3d", int(lrintf(sun_zenith_degrees(sky_sun_dir))));
-    draw_text(angle.c_str(), -1, 0, 0, -1, -1, 0xFFFFFFFFu);
+    draw_text(angle.c_str(), -1, 0, d3d_ht, -1, 1, 0xFFFFFFFFu);   // the top-left corner
   }
   end_draw_text();
 

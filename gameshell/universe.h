@@ -15,8 +15,12 @@
 // all little-endian.
 //
 // Saving never destroys the last good save: every file is written beside its
-// final name, synced, renamed over it and the folder synced, so a crash
-// leaves each file whole, old or new. Loading reads and checks everything
+// final name (a temporary name of the writing process), synced, renamed over
+// it and the folder synced, so a crash leaves each file whole, old or new.
+// The world file goes in place first, then "uni" and "info": a world that
+// cannot be written leaves them as they were. Every file must end with its
+// last value: bytes after it mean damage, and the file is refused (the slot
+// list then shows no name). Loading reads and checks everything
 // before it changes anything; a failed load leaves the game as it was. Only
 // a missing world file means a first visit (the world is generated); a world
 // file that exists and does not load is reported and left alone, never
@@ -77,6 +81,12 @@ bool load_saved_game(int slot);
 // The slot's display name ("" for none or an unreadable file; "? ? ?" for a
 // file of another kind). outdated: written by another version of the game.
 TempString<260> get_saved_game_name(int slot, bool& outdated);
+// A game holds the slot it loads or saves (an exclusive lock on the slot's
+// file "lock") until it plays another slot or this is called; while another
+// running game holds a slot, loading and saving it fail with "The slot is in
+// use by another running game". Leftover temporary files of a game that died
+// while saving are removed when the slot is taken.
+void release_slot_lock();
 
 // ---- worlds ----
 

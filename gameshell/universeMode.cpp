@@ -127,6 +127,9 @@ void UniverseMode::enter(GameMode*)
   }
   if (index < 0) return;
   if (load_entered_world(index) == WORLD_LOADED) {
+    // A game that ended between the saves of leaving a world has a world
+    // file without its player: the player starts again at the castle.
+    if (!local_player) place_new_player();
     debug("loaded world #%d", index);
     set_cur_world(index);
     set_game_mode(play_mode);

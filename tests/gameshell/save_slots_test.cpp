@@ -66,10 +66,11 @@ TEST_F(SaveSlot, InfoAndUniHoldTheirHeadersAndOneTaggedValue)
   std::string uni = read_bytes(slot_path("uni"));
   EXPECT_EQ(uni, le32(0x14072300) + saved_value(universe));
 
-  // Not in a world: only these two files, nothing left over.
+  // Not in a world: only these two files and the empty lock file, nothing left over.
   auto files = folder_contents(slot_dir());
-  EXPECT_EQ(files.size(), 2u);
-  EXPECT_TRUE(files.count("info") && files.count("uni"));
+  EXPECT_EQ(files.size(), 3u);
+  EXPECT_TRUE(files.count("info") && files.count("uni") && files.count("lock"));
+  EXPECT_EQ(files["lock"], "");
 }
 
 TEST_F(SaveSlot, AWorldFileHoldsTheWorldBlockSunCameraAndObjects)

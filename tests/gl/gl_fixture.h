@@ -19,5 +19,11 @@ class GlDeviceTest : public testing::Test {
   // Pixel (x, y) of an A8R8G8B8 render texture, rows from the top.
   static uint32_t texture_pixel(Texture tex, int x, int y);
 
+  // A GL program outside the shader system: a triangle over the whole
+  // target, coloured by `fragment_source` (GLSL 3.30 core); 0 on failure.
+  static unsigned plain_program(const char* fragment_source);
+  // Draws that triangle with `program` into the current target.
+  static void draw_plain(unsigned program);
+
   enum { WIDTH = 64, HEIGHT = 48 };
 };
