@@ -16,6 +16,7 @@
 #include "engine/debugDraw.h"
 #include "engine/font.h"
 #include "engine/gameShellServices.h"
+#include "engine/gui/guiDraw.h"
 #include "engine/input.h"
 #include "engine/postFx.h"
 #include "engine/random.h"
@@ -112,6 +113,8 @@ void init_game()
   init_post_effects();
   init_warp_effect();
   init_debug_vis();
+  init_rounded_box_render();
+  init_ui_image_render();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
 
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
@@ -158,6 +161,8 @@ void close_game()
   free_gameobj();
 
   close_debug_vis();
+  close_ui_image_render();
+  close_rounded_box_render();
   close_post_effects();
   close_land_render();
   close_sky();
