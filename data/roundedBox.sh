@@ -16,6 +16,8 @@ VARYING vec4 params;   // offset xy, spread, softness (pixels)
 VARYING float blur;
 
 #ifdef VSH
+#include "gui_common.glsl"
+
 in vec4 POSITION0;
 in vec4 TEXCOORD0;
 in vec4 TEXCOORD1;
@@ -26,13 +28,9 @@ in vec4 TEXCOORD3;
 
 void vsh()
 {
-  // draw_pixel_offset is (1 / width, -1 / height) of the viewport.
   vec2 p = POSITION0.xy;
-  // Moved up and left by 1/64 pixel for rasterising only: an edge through a
-  // pixel centre then takes the pixel on its left or top side and leaves it
-  // on its right or bottom side, whatever the driver's tie rule.
-  vec2 r = p - vec2(1.0 / 64.0);
-  gl_Position = vec4(r.x * 2.0 * draw_pixel_offset.x - 1.0, 1.0 + r.y * 2.0 * draw_pixel_offset.y, 0.0, 1.0);
+  vec2 r = gui_raster_pos(p);
+  gl_Position = gui_clip_pos(r);
   pos = r;  // the pixel centres interpolate to whole coordinates
   box = vec4(TEXCOORD0.xy, TEXCOORD0.zw * 0.5);
   radii = TEXCOORD1 * 255.0;
