@@ -4,6 +4,8 @@
 #include "gameobj/menus.h"
 #include "gameobj/objects.h"
 
+#include "gameshell/universe.h"
+
 #include "gameshell/gameobjFuncs.h"
 
 #include "engine/d3d_render.h"
@@ -51,7 +53,11 @@ float get_land_height_at(vec4f p) { return land_height(p[0], p[2]); }
 // ---- start-up and shut-down ----
 
 void init_inst_render() { debug("gameobj: init_inst_render"); }
-void init_new_gui() { debug("gameobj: init_new_gui"); }
+void init_new_gui()
+{
+  debug("gameobj: init_new_gui");
+  init_universe_ui();
+}
 void init_spells_ui() { debug("gameobj: init_spells_ui"); }
 void init_gameobj() { debug("gameobj: init_gameobj"); }
 void close_spells_ui() { debug("gameobj: close_spells_ui"); }
@@ -79,10 +85,11 @@ void draw_game_menu(float t) { draw_menu(t); }
 void open_cheat_menu() {}
 void render_dev_world_map(float) {}
 void update_spells_ui(float) {}
-bool update_spells_ui_mouse(float) { return false; }
+// The pointer belongs to an open menu, not to the camera.
+bool update_spells_ui_mouse(float) { return menu_is_open(); }
 void spells_ui_after_resize() {}
-void hide_tooltip() {}
-void show_tooltip(const char*) {}
+void hide_tooltip() { hide_menu_tooltip(); }
+void show_tooltip(const char* text) { show_menu_tooltip(text); }
 void save_spells() {}
 void load_spells() {}
 void toggle_mana_cheat() {}

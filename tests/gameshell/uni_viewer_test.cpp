@@ -14,9 +14,11 @@ class UniViewerTest : public testing::Test
 protected:
   BaseGuiScreen screen;
   UniViewerElement* view = nullptr;
+  int registered = 0;
 
   void SetUp() override
   {
+    registered = num_registered_behaviors();
     init_input(nullptr);
     end_input_frame();
     d3d_wd = 800;
@@ -40,6 +42,7 @@ protected:
     screen.root = nullptr;
     delete view;
     end_input_frame();
+    unregister_behaviors_after(registered);
   }
   void run() { screen.processInput(); }
   static void move(int x, int y, int flags = 0)
