@@ -68,7 +68,12 @@ Menu* open_menu = nullptr;
 // replacing the old one; the old boxes die in the next destruction pass.
 void build_menu(BaseGuiScreen* screen, Menu& m, bool left_panel)
 {
-  if (!screen->root) screen->root = new_gui_box(nullptr, 0);
+  if (!screen->root) {
+    // The whole screen, drawing nothing itself.
+    GuiBox* root = new_gui_box(nullptr, 0);
+    set_gui_prop<3>(root, D3dColor(0u), true);
+    screen->root = root;
+  }
   screen->style = &common_style;
   screen->resetState();
   if (m.panel) {
