@@ -55,7 +55,7 @@ struct Screen500
   void frame()
   {
     screen.restyle();
-    gui_batch.clear();
+    begin_gui_pass();  // empties the boxes' and the labels' batches
     static_cast<GuiBox*>(screen.root)->draw(gui_batch, 0.016f);
   }
 };
