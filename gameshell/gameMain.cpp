@@ -1,6 +1,8 @@
 // Start-up, shut-down, the tick and world step, the frame, the loading screen
 // and the hot-reload poll of the game.
 #include "gameshell/gameMain.h"
+#include "gameshell/devMode.h"
+#include "gameshell/devServer.h"
 
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"
@@ -18,6 +20,7 @@
 #include "engine/gameShellServices.h"
 #include "engine/gui/guiDraw.h"
 #include "engine/input.h"
+#include "engine/perfGraph.h"
 #include "engine/postFx.h"
 #include "engine/random.h"
 #include "engine/timer.h"
@@ -118,7 +121,7 @@ void init_game()
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
 
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
-  load_gameobj("../compiler/", "main.ls");
+  load_gameobj(QM_GAMEOBJ_SOURCE_DIR, "plugin.cpp");
 
   init_inst_render();
   init_common_fx();
@@ -130,6 +133,7 @@ void init_game()
 
   init_gameobj();
   init_world_script();
+  dev_server_start_hook();
 
   go_to_main_menu();
   if (local_player) {
@@ -151,6 +155,7 @@ void on_game_device_reset()
 
 void close_game()
 {
+  dev_server_close_hook();
   // Every plug-in call is skipped when the plug-in never got bound (a fatal
   // error during start-up closes the game too).
   if (close_game_menu) close_game_menu();
@@ -190,6 +195,7 @@ void game_pre_tick() {}
 
 void game_tick(float dt)
 {
+  dev_server_tick_hook();
   if (ticks_run++ == 0) first_tick_time = get_ref_time();
 
   if (cur_game_mode) cur_game_mode->update(dt);

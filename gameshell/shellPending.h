@@ -28,6 +28,3 @@ void init_common_fx();
 void update_common_fx(float dt);
 void init_shadow_shaders();
 
-// ---- developer mode ----
-extern bool show_fps;
-void draw_perf_graph();
