@@ -224,8 +224,24 @@ public:
       downY = y;
     } else if (type == INPUT_BUTTON_UP && fabsf(x - downX) < 5.f && fabsf(y - downY) < 5.f) {
       int w = universe_view_world_at(view, x, y);
-      if (w >= 0) menu.pending = w;
+      if (w >= 0) {
+        debug("universe map: world %d clicked", w);
+        menu.pending = w;
+      }
     }
+    if (type == INPUT_BUTTON_UP || type == INPUT_WHEEL) logView();
+  }
+  // Where the view went after a drag or a wheel step, and where the first
+  // world now stands on the screen.
+  void logView()
+  {
+    float sx = 0.f, sy = 0.f;
+    if (view->worlds.num) {
+      sx = view->viewOrigin[0] + view->worlds[0].x * view->viewScale[0];
+      sy = view->viewOrigin[1] + view->worlds[0].y * view->viewScale[1];
+    }
+    debug("universe map: centre %.0f %.0f, extent %.0f, world 0 at %.0f %.0f", view->centreX, view->centreY,
+          view->extent, sx, sy);
   }
   void draw(float dt) override
   {
