@@ -37,7 +37,7 @@ struct Screen500
       set_gui_prop<6>(panel, 250.f, true);
       set_element_offsets(panel, make4f(float(p % 5) * 260.f, float(p / 5) * 250.f, 0, 0), true);
       for (int i = 0; i < 24; i++) {
-        GuiBox* b = new_gui_box(panel, (1u << GF_ITEM) | (1u << GF_TIP), "Button");
+        GuiBox* b = new_gui_box(panel, (1u << GF_ITEM) | (1u << GF_BUTTON) | (1u << GF_TIP), "Button");
         set_gui_prop<7>(b, 8.f, true);
         set_element_text(b, "tooltip", true);
         buttons.push_back(b);

@@ -133,7 +133,8 @@ void init_gui_styles()
   register_std_behaviors();
   register_uni_viewer();
   const uint32_t PANEL = 1u << GF_PANEL, TITLE = 1u << GF_TITLE, ITEM = 1u << GF_ITEM, FOCUS = 1u << GF_FOCUS,
-                 TIP = 1u << GF_TIP, TOOLTIP = 1u << GF_TOOLTIP, TEXT = 1u << GF_TEXT;
+                 TIP = 1u << GF_TIP, TOOLTIP = 1u << GF_TOOLTIP, TEXT = 1u << GF_TEXT, BUTTON = 1u << GF_BUTTON,
+                 CHECK = 1u << GF_CHECK;
   if (!common_style.sheets.num) {
     GuiStyle& s = common_style;
     s.addSheet(new FlagSelector(PANEL, 0),
@@ -143,8 +144,10 @@ void init_gui_styles()
     s.addSheet(new FlagSelector(TEXT, 0), gui_prop<7>(44.f, gui_prop<12>(0xFFBBBBBBu, gui_prop<3>(0u))));
     s.addSheet(new FlagSelector(ITEM, 0),
                gui_prop<7>(52.f, gui_prop<19>(make4f(0, 0, 0, 8), gui_prop<3>(0x66000000u, gui_prop<12>(0xFFBBBBBBu,
-               gui_prop<20>(v_splat(8.f), gui_behaviors_prop("solid_box\0button\0",
-               gui_transition_prop(new FadeTransition(0.15f), "\x04\x0D"))))))));
+               gui_prop<20>(v_splat(8.f),
+               gui_transition_prop(new FadeTransition(0.15f), "\x04\x0D")))))));
+    s.addSheet(new FlagSelector(BUTTON, 0), gui_behaviors_prop("solid_box\0button\0"));
+    s.addSheet(new FlagSelector(CHECK, 0), gui_behaviors_prop("solid_box\0checkbox\0"));
     s.addSheet(new FlagSelector(ITEM | FOCUS, 1), gui_prop<3>(0xCC305070u, gui_prop<12>(0xFFFFDD55u)));
     s.addSheet(new FlagSelector(ITEM, 1, true), gui_prop<3>(0xCC305070u, gui_prop<12>(0xFFFFDD55u)));
     s.addSheet(new FlagSelector(ITEM, 2, false, true), gui_prop<3>(0xFF203040u));

@@ -26,6 +26,8 @@ enum
   GF_TIP = 4,
   GF_TOOLTIP = 5,
   GF_TEXT = 6,
+  GF_BUTTON = 7,  // gets "button"
+  GF_CHECK = 8,   // gets "checkbox"
 };
 
 // Draws labels; a stand-in over the bitmap font until the distance-field

@@ -1,6 +1,7 @@
 // The plug-in's menu screens on the GUI runtime.
 #include "gameobj/menus.h"
 
+#include "gameobj/devtools.h"
 #include "gameobj/guiWidgets.h"
 #include "gameobj/universeView.h"
 
@@ -9,10 +10,14 @@
 #include "gameshell/universe.h"
 
 #include "engine/app.h"
+#include "engine/config.h"
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
 #include "engine/input.h"
+#include "engine/postFx.h"
 #include "engine/visualLog.h"
+
+#include <functional>
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
 
@@ -27,6 +32,7 @@ struct MenuItem
   void (*action)(int arg);
   int arg;
   TempString<256> tip;
+  bool* check;  // a checkbox of this switch, or null for a button
 };
 
 // A menu's content and its boxes.
@@ -50,7 +56,13 @@ struct Menu
     item.action = action;
     item.arg = arg;
     item.tip = tip ? tip : "";
+    item.check = nullptr;
     dirty = true;
+  }
+  void addCheck(const char* text, bool* value)
+  {
+    add(text, nullptr, 0);
+    items.back().check = value;
   }
   void clear()
   {
@@ -63,6 +75,11 @@ struct Menu
 
 BaseGuiScreen* open_screen_ptr = nullptr;
 Menu* open_menu = nullptr;
+
+void label_check(GuiBox* b, const MenuItem& item)
+{
+  b->label.printf("%s: %s", item.text.c_str(), get_element_checked(b) ? "on" : "off");
+}
 
 // Builds the menu's panel under the screen's root (made when missing),
 // replacing the old one; the old boxes die in the next destruction pass.
@@ -103,10 +120,23 @@ void build_menu(BaseGuiScreen* screen, Menu& m, bool left_panel)
   m.lastHovered = nullptr;
   for (int i = 0; i < m.items.num; i++) {
     const MenuItem& item = m.items[i];
-    GuiBox* b = new_gui_box(panel, (1u << GF_ITEM) | (item.tip.buffer[0] ? 1u << GF_TIP : 0u), item.text.c_str());
+    uint32_t flags = (1u << GF_ITEM) | (item.check ? 1u << GF_CHECK : 1u << GF_BUTTON);
+    GuiBox* b = new_gui_box(panel, flags | (item.tip.buffer[0] ? 1u << GF_TIP : 0u), item.text.c_str());
     if (item.tip.buffer[0]) set_element_text(b, item.tip.c_str(), true);
     Menu* mp = &m;
-    add_gui_listener(b->onClick, on_click([mp, i](bool) { mp->pending = i; }));
+    if (item.check) {
+      set_element_checked(b, *item.check, true);
+      label_check(b, item);
+      // The checkbox behaviour flips the element's checked state; the switch follows it.
+      add_gui_listener(b->onCheckChanged, new GuiFuncListener<std::function<void(bool)>, bool>([mp, i, b](bool v) {
+        MenuItem& it = mp->items[i];
+        *it.check = v;
+        label_check(b, it);
+        debug("menu %s: %s", mp->title.c_str(), b->label.c_str());
+      }));
+    } else {
+      add_gui_listener(b->onClick, on_click([mp, i](bool) { mp->pending = i; }));
+    }
     m.buttons.push_back(b);
   }
   m.panel = panel;
@@ -119,6 +149,12 @@ void choose(Menu& m, int i)
   if (i < 0 || i >= m.items.num) return;
   m.selected = i;
   const MenuItem& item = m.items[i];
+  if (item.check) {
+    // Enter on a checkbox clicks it as the mouse would.
+    if (NewGuiEventHandler* cb = get_behavior("checkbox"))
+      static_cast<ButtonBehavior*>(cb)->click(m.buttons[i], nullptr);
+    return;
+  }
   debug("menu %s: %s", m.title.c_str(), item.text.c_str());
   // The action may close this menu or open another: nothing of it is used after.
   item.action(item.arg);
@@ -187,6 +223,8 @@ typedef MenuScreen<game_slot_screen_Class, &game_slot_screen> SlotScreen;
 typedef MenuScreen<credits_screen_Class, &credits_screen> CreditsScreen;
 typedef MenuScreen<new_game_note_screen_Class, &new_game_note_screen> NewGameNoteScreen;
 typedef MenuScreen<enter_world_screen_Class, &enter_world_screen> EnterWorldScreen;
+typedef MenuScreen<game_options_screen_Class, &game_options_screen> OptionsScreen;
+typedef MenuScreen<cheat_menu_screen_Class, &cheat_menu_screen> CheatScreen;
 void fill_universe_menu(Menu& m);
 
 // The map of the worlds under the menu of the worlds.
@@ -345,6 +383,21 @@ void fill_main_menu(Menu& m)
   m.add("Quit", quit);
 }
 
+void back_to_game_menu(int) { open_menu_game(); }
+void back_to_game_menu_key() { open_menu_game(); }
+
+void show_options(int)
+{
+  Menu* m = open_screen<OptionsScreen>(game_options_screen);
+  if (!m) return;
+  m->title = "Options";
+  m->addCheck("Fog", &use_fog);
+  m->addCheck("Post effects", &use_postfx);
+  m->addCheck("Anti-aliasing", &use_ppaa);
+  m->add("Back", back_to_game_menu);
+  m->back = back_to_game_menu_key;
+}
+
 void save(int)
 {
   if (save_game()) visual_log("game saved");
@@ -402,6 +455,8 @@ void link_menus()
   new_game_note_screen_Class::createScreen = NewGameNoteScreen::create;
   enter_world_screen_Class::createScreen = EnterWorldScreen::create;
   tooltip_screen_Class::createScreen = TooltipScreen::create;
+  game_options_screen_Class::createScreen = OptionsScreen::create;
+  cheat_menu_screen_Class::createScreen = CheatScreen::create;
   init_gui_styles();
 }
 
@@ -419,6 +474,18 @@ void open_menu_game()
   m->add("Save game", save);
   m->add("Main menu", to_main_menu);
   m->add("Quit", quit);
+  m->add("Options", show_options);
+  m->back = [] { should_close_game_menu = true; };
+}
+
+void open_menu_cheats()
+{
+  Menu* m = open_screen<CheatScreen>(cheat_menu_screen);
+  if (!m) return;
+  m->title = "Cheats";
+  m->addCheck("Endless mana", &mana_cheat);
+  m->addCheck("Monster spawning", &monster_spawn);
+  m->add("Resume", close_with);
   m->back = [] { should_close_game_menu = true; };
 }
 
@@ -438,6 +505,8 @@ void close_menu()
   MENU_RELEASE(credits)
   MENU_RELEASE(new_game_note)
   MENU_RELEASE(enter_world)
+  MENU_RELEASE(game_options)
+  MENU_RELEASE(cheat_menu)
 #undef MENU_RELEASE
   open_menu = nullptr;
   open_screen_ptr = nullptr;

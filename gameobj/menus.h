@@ -5,7 +5,9 @@
 //   universe    the map of the worlds (a "uni_viewer" element: wheel and
 //               right-drag zoom, left-drag pan, a click on a world enters
 //               it) beside the list of worlds, Main menu
-//   game menu   Resume, Save game, Main menu, Quit
+//   game menu   Resume, Save game, Main menu, Quit, Options
+//   options     switches: fog, post effects, anti-aliasing (checkboxes), Back
+//   cheats      switches: endless mana, monster spawning, Resume
 //   credits, new-game note and entering-world notes: a text and OK
 //
 // Each menu is a column of buttons: the mouse hovers and clicks them, Up
@@ -21,6 +23,7 @@ void link_menus();
 void open_menu_main();
 void open_menu_game();
 void open_menu_universe();
+void open_menu_cheats();
 // Releases the open menu; nothing when none is open.
 void close_menu();
 void update_menu(float dt);

@@ -83,7 +83,7 @@ void close_game_menu()
 
 void update_game_menu(float dt) { update_menu(dt); }
 void draw_game_menu(float t) { draw_menu(t); }
-void open_cheat_menu() {}
+void open_cheat_menu() { open_menu_cheats(); }
 void render_dev_world_map(float t) { draw_dev_world_map(t); }
 void update_spells_ui(float) {}
 // The pointer belongs to an open menu, not to the camera.

@@ -8,6 +8,7 @@
 #include "engine/app.h"
 #include "engine/d3d_render.h"
 #include "engine/input.h"
+#include "engine/postFx.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +86,7 @@ TEST_F(GameobjMenus, KeysMoveTheFocusAndChoose)
 {
   open_game_menu();
   tick();
-  // Down, Up, Up: "Save game", "Resume", then round to "Quit".
+  // Down, Up, Up: "Save game", "Resume", then round to the last, "Options".
   for (int vk : {40, 38, 38}) {
     press(vk);
     tick();
@@ -94,7 +95,7 @@ TEST_F(GameobjMenus, KeysMoveTheFocusAndChoose)
   press(40);
   press(13);
   tick();
-  EXPECT_TRUE(should_close_game_menu);  // Up wrapped to "Quit", Down back to "Resume"
+  EXPECT_TRUE(should_close_game_menu);  // Down from the last item wraps to "Resume"
   EXPECT_FALSE(app_quit_requested);
 }
 
@@ -117,4 +118,30 @@ TEST_F(GameobjMenus, ThePluginsBehavioursLeaveWithIt)
   EXPECT_EQ(get_behavior("uni_viewer"), nullptr);
   load_gameobj_library(QM_GAMEOBJ_PLUGIN);
   EXPECT_NE(get_behavior("h_slider"), nullptr);
+}
+
+TEST_F(GameobjMenus, OptionsAreCheckboxesForKeysAndMouse)
+{
+  open_game_menu();
+  tick();
+  press(38);  // up, round to the last item: "Options"
+  press(13);
+  tick();
+  ASSERT_NE(game_options_screen, nullptr);
+  tick();
+  bool fog = use_fog, postfx = use_postfx;
+  press(13);  // Enter on "Fog" flips it
+  tick();
+  EXPECT_EQ(use_fog, !fog);
+  // A click on "Post effects" flips that one.
+  move_to(item(1));
+  tick();
+  BaseGuiElement* box = item(1);
+  push_input_event(INPUT_BUTTON_DOWN, 1, 0, INPUT_LBUTTON, int(box->rect[0]) + 5, int(box->rect[1]) + 5);
+  push_input_event(INPUT_BUTTON_UP, 1, 0, 0, -1, -1);
+  tick();
+  EXPECT_EQ(use_postfx, !postfx);
+  EXPECT_TRUE(get_element_checked(box) == use_postfx);
+  use_fog = fog;
+  use_postfx = postfx;
 }
