@@ -3,6 +3,7 @@
 
 #include "gameobj/devtools.h"
 #include "gameobj/guiWidgets.h"
+#include "gameobj/sounds.h"
 #include "gameobj/universeView.h"
 
 #include "gameshell/gameModes.h"
@@ -17,6 +18,7 @@
 #include "engine/postFx.h"
 #include "engine/visualLog.h"
 
+#include <cstring>
 #include <functional>
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
@@ -144,9 +146,12 @@ void build_menu(BaseGuiScreen* screen, Menu& m, bool left_panel)
   m.dirty = false;
 }
 
+void click_sound(const Menu& m) { menu_click_sound(strcmp(m.title.c_str(), "Universe") == 0); }
+
 void choose(Menu& m, int i)
 {
   if (i < 0 || i >= m.items.num) return;
+  click_sound(m);
   m.selected = i;
   const MenuItem& item = m.items[i];
   if (item.check) {
@@ -181,10 +186,12 @@ void update_menu_screen(BaseGuiScreen* screen, Menu& m)
   if (!isAppActive || n == 0) return;
   if (keyDown(VK_UP)) m.selected = (m.selected + n - 1) % n;
   if (keyDown(VK_DOWN)) m.selected = (m.selected + 1) % n;
-  if (keyDown(VK_RETURN))
+  if (keyDown(VK_RETURN)) {
     choose(m, m.selected);
-  else if (keyDown(VK_ESCAPE) && m.back)
-    m.back();
+  } else {
+    if (keyDown(VK_UP) || keyDown(VK_DOWN) || (keyDown(VK_ESCAPE) && m.back)) click_sound(m);
+    if (keyDown(VK_ESCAPE) && m.back) m.back();
+  }
 }
 
 void show_focus(Menu& m)

@@ -4,6 +4,7 @@
 #include "gameobj/devtools.h"
 #include "gameobj/menus.h"
 #include "gameobj/objects.h"
+#include "gameobj/sounds.h"
 
 #include "gameshell/universe.h"
 
@@ -22,7 +23,11 @@ namespace plugin
 // ---- the world's objects ----
 
 Player* create_player(vec4f pos) { return new_player(pos); }
-void update_gameobj(float) { delete_queued_objects(); }
+void update_gameobj(float)
+{
+  delete_queued_objects();
+  update_object_sounds();
+}
 void render_gameobj(float) {}
 void render_gameobj_shadow(float) {}
 
@@ -66,6 +71,7 @@ void close_spells_ui() { debug("gameobj: close_spells_ui"); }
 void close_gameobj()
 {
   debug("gameobj: close_gameobj");
+  stop_object_sounds();
   remove_all_objects();
 }
 

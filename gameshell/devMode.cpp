@@ -13,6 +13,7 @@
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjFuncs.h"
 #include "gameshell/shellPending.h"
+#include "gameshell/soundEvents.h"
 #include "scripting/hmGenScript.h"
 #include "scripting/worldNativesServices.h"
 #include "world/erosion.h"
@@ -26,7 +27,6 @@
 #include <utility>
 
 bool show_fps = false;
-bool sound_event_log = false;
 
 namespace
 {

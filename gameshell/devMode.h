@@ -10,7 +10,7 @@
 #include "gameshell/gameModes.h"
 
 extern bool show_fps;          // F1: the performance graph and camera line
-extern bool sound_event_log;   // Ctrl+F3: sound events are logged
+// Ctrl+F3 switches sound_event_log (soundEvents.h).
 
 // Fly constants.
 const float DEV_FLY_SPEED = 5.55f;   // units a second

@@ -4,11 +4,14 @@
 #include "gameshell/devMode.h"
 #include "gameshell/devServer.h"
 
+#include "gameshell/audio.h"
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
 #include "gameshell/shellPending.h"
+#include "gameshell/soundEvents.h"
+#include "gameshell/soundScript.h"
 #include "gameshell/warpMode.h"
 
 #include "engine/app.h"

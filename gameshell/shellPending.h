@@ -1,22 +1,12 @@
 // Steps of the game's start-up, tick, frame and shut-down that belong to
-// modules still to be written: audio, key bindings, effects and the developer
-// mode. The game shell calls them by these names; the *_placeholder.cpp files
-// hold stand-in bodies until each module exists, and each module moves its
-// declarations into its own header.
+// modules still to be written: key bindings and effects. The game shell
+// calls them by these names; the *_placeholder.cpp files hold stand-in
+// bodies until each module exists, and each module moves its declarations
+// into its own header.
 // Main thread only.
 #pragma once
 
 #include "engine/vec4f.h"
-
-// ---- audio (the listener's three are declared with the scene passes) ----
-void init_sound(bool with_3d);
-void close_sound();
-void init_sound_vm(const char* script);
-void close_sound_vm();
-void reload_sound_vm();
-void set_listener_3d_factors(float distance, float rolloff, float doppler);
-void set_global_stream_volume(int volume);  // 0 silent .. 10000 full
-void shift_tracked_sounds(vec4f camera_prev_pos);
 
 // ---- key bindings: buttons 0 forward, 1 back, 2 left, 3 right, 4 up, 5 down, 6 turbo ----
 void init_controls();
