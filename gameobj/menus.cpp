@@ -240,6 +240,7 @@ class UniverseScreen : public MenuScreen<universe_screen_Class, &universe_screen
 public:
   UniverseView* view = nullptr;
   float downX = 0.f, downY = 0.f;
+  int lastPointed = -1;
 
   void universeChanged() override { fill_universe_menu(menu); }
   void build()
@@ -255,6 +256,14 @@ public:
   {
     if (menu.dirty) build();
     update_menu_screen(this, menu);
+    // A world under the pointer on the map takes the focus of the list.
+    if (universe_screen == this && hovered == view) {
+      float x = 0.f, y = 0.f;
+      getMousePos(&x, &y);
+      int w = universe_view_world_at(view, x, y);
+      if (w >= 0 && w != lastPointed) menu.selected = w;
+      lastPointed = w;
+    }
   }
   // A click on the map (a press and release without a drag) enters the
   // world under the pointer.

@@ -2,6 +2,7 @@
 #include "gameobj/universeView.h"
 
 #include "gameobj/guiWidgets.h"
+#include "gameobj/menus.h"
 
 #include "engine/gui/guiDraw.h"
 #include "scripting/sqbind.h"
@@ -106,11 +107,38 @@ void UniverseView::layout(vec4f avail, float scale)
   for (BaseGuiElement* c : children) c->layout(avail, scale);
 }
 
+namespace
+{
+// The map's tooltip: the kind and danger of the world under the pointer,
+// unless the pointer is over one of the map's children (the list of worlds),
+// whose own tooltips answer then.
+class WorldTooltip : public NewGuiEventHandler
+{
+public:
+  WorldTooltip() : NewGuiEventHandler(GUI_EV_TOOLTIP) {}
+  int handle(NewGuiEvent* event, BaseGuiElement* element, int) override
+  {
+    UniverseView* v = static_cast<UniverseView*>(element);
+    NewGuiTooltipEvent* ev = static_cast<NewGuiTooltipEvent*>(event);
+    for (BaseGuiElement* c : v->children)
+      if (gui_rect_contains(c->rect, ev->x, ev->y)) return GUI_PASS;
+    int w = universe_view_world_at(v, ev->x, ev->y);
+    if (w < 0) return GUI_PASS;
+    TempString<256> text;
+    text.printf("%s: %s, danger %d", v->worlds[w].name.c_str(), v->worlds[w].title.c_str(), v->worlds[w].level);
+    show_menu_tooltip(text.c_str());
+    return GUI_HANDLED;
+  }
+};
+WorldTooltip world_tooltip;
+}  // namespace
+
 UniverseView* new_universe_view()
 {
   UniverseView* v = new UniverseView();
   add_behavior(v, "solid_box");
   add_behavior(v, "uni_viewer");
+  add_behavior(v, &world_tooltip);
   return v;
 }
 
