@@ -474,6 +474,14 @@ void link_menus()
   game_options_screen_Class::createScreen = OptionsScreen::create;
   cheat_menu_screen_Class::createScreen = CheatScreen::create;
   init_gui_styles();
+  // A reload released the old library's screens: the menu of the current
+  // mode comes back (at start-up there is no mode yet).
+  if (cur_game_mode == main_menu_mode)
+    open_menu_main();
+  else if (cur_game_mode == universe_mode)
+    open_menu_universe();
+  else if (cur_game_mode == game_menu_mode)
+    open_menu_game();
 }
 
 void open_menu_main()

@@ -18,7 +18,8 @@
 // chosen item is logged as "menu <title>: <item>". Main thread only.
 #pragma once
 
-// Sets the screen factories.
+// Sets the screen factories and the styles; after a reload, opens the
+// current menu mode's menu again.
 void link_menus();
 void open_menu_main();
 void open_menu_game();

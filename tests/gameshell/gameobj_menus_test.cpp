@@ -145,3 +145,19 @@ TEST_F(GameobjMenus, OptionsAreCheckboxesForKeysAndMouse)
   use_fog = fog;
   use_postfx = postfx;
 }
+
+TEST_F(GameobjMenus, AReloadOpensTheCurrentModesMenuAgain)
+{
+  GameMode* saved = cur_game_mode;
+  cur_game_mode = main_menu_mode;
+  open_main_menu();
+  tick();
+  unload_gameobj();
+  destroy_queued_gui_elements();
+  EXPECT_EQ(main_menu_screen, nullptr);
+  load_gameobj_library(QM_GAMEOBJ_PLUGIN);
+  EXPECT_NE(main_menu_screen, nullptr);
+  tick();
+  EXPECT_GT(item(0)->rect[2] - item(0)->rect[0], 0.f);  // built and laid out again
+  cur_game_mode = saved;
+}
