@@ -32,10 +32,12 @@
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
 #include "world/heightmapData.h"
+#include "worldrender/commonFx.h"
 #include "worldrender/fluidSurface.h"
 #include "worldrender/hmRender.h"
 #include "worldrender/scenePasses.h"
 #include "worldrender/scenePassesServices.h"
+#include "worldrender/shadows.h"
 #include "worldrender/sky.h"
 
 #include <cmath>
@@ -168,6 +170,8 @@ void close_game()
   if (close_gameobj) close_gameobj();
   free_gameobj();
 
+  close_common_fx();
+  close_shadows();
   close_debug_vis();
   close_ui_image_render();
   close_rounded_box_render();

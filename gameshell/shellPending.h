@@ -1,8 +1,7 @@
 // Steps of the game's start-up, tick, frame and shut-down that belong to
-// modules still to be written: key bindings and effects. The game shell
-// calls them by these names; the *_placeholder.cpp files hold stand-in
-// bodies until each module exists, and each module moves its declarations
-// into its own header.
+// modules still to be written: key bindings. The game shell calls them by
+// these names; the *_placeholder.cpp files hold stand-in bodies until each
+// module exists, and each module moves its declarations into its own header.
 // Main thread only.
 #pragma once
 
@@ -12,9 +11,4 @@
 void init_controls();
 bool button_state(int button);  // held
 bool button_down(int button);   // went down this tick
-
-// ---- effects ----
-void init_common_fx();
-void update_common_fx(float dt);
-void init_shadow_shaders();
 
