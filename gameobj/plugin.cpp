@@ -9,6 +9,8 @@
 #include "gameobj/objects.h"
 #include "gameobj/sounds.h"
 
+#include "gameshell/universe.h"
+
 #include "gameshell/gameobjFuncs.h"
 
 #include "engine/d3d_render.h"
@@ -65,7 +67,11 @@ void init_inst_render()
   debug("gameobj: init_inst_render");
   init_object_meshes();
 }
-void init_new_gui() { debug("gameobj: init_new_gui"); }
+void init_new_gui()
+{
+  debug("gameobj: init_new_gui");
+  init_universe_ui();
+}
 void init_spells_ui() { debug("gameobj: init_spells_ui"); }
 void init_gameobj()
 {
@@ -96,13 +102,14 @@ void close_game_menu()
 
 void update_game_menu(float dt) { update_menu(dt); }
 void draw_game_menu(float t) { draw_menu(t); }
-void open_cheat_menu() {}
+void open_cheat_menu() { open_menu_cheats(); }
 void render_dev_world_map(float t) { draw_dev_world_map(t); }
 void update_spells_ui(float) {}
-bool update_spells_ui_mouse(float) { return false; }
+// The pointer belongs to an open menu, not to the camera.
+bool update_spells_ui_mouse(float) { return menu_is_open(); }
 void spells_ui_after_resize() {}
-void hide_tooltip() {}
-void show_tooltip(const char*) {}
+void hide_tooltip() { hide_menu_tooltip(); }
+void show_tooltip(const char* text) { show_menu_tooltip(text); }
 void save_spells() {}
 void load_spells() {}
 void toggle_mana_cheat() { switch_mana_cheat(); }

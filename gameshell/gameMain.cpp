@@ -21,6 +21,7 @@
 #include "engine/debugDraw.h"
 #include "engine/font.h"
 #include "engine/gameShellServices.h"
+#include "engine/gui/guiDraw.h"
 #include "engine/input.h"
 #include "engine/perfGraph.h"
 #include "engine/postFx.h"
@@ -120,6 +121,8 @@ void init_game()
   init_post_effects();
   init_warp_effect();
   init_debug_vis();
+  init_rounded_box_render();
+  init_ui_image_render();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
 
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
@@ -170,6 +173,8 @@ void close_game()
   close_common_fx();
   close_shadows();
   close_debug_vis();
+  close_ui_image_render();
+  close_rounded_box_render();
   close_post_effects();
   close_land_render();
   close_sky();
