@@ -2,6 +2,7 @@
 // and the hot-reload poll of the game.
 #include "gameshell/gameMain.h"
 
+#include "gameshell/controls.h"
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"

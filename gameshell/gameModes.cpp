@@ -1,6 +1,7 @@
 // Mode switching and the main-menu, play and game-menu modes.
 #include "gameshell/gameModes.h"
 
+#include "gameshell/controls.h"
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameMain.h"
 #include "gameshell/gameobjExports.h"

@@ -1,5 +1,5 @@
 // Steps of the game's start-up, tick, frame and shut-down that belong to
-// modules still to be written: audio, key bindings, effects and the developer
+// modules still to be written: audio, effects and the developer
 // mode. The game shell calls them by these names; the *_placeholder.cpp files
 // hold stand-in bodies until each module exists, and each module moves its
 // declarations into its own header.
@@ -17,11 +17,6 @@ void reload_sound_vm();
 void set_listener_3d_factors(float distance, float rolloff, float doppler);
 void set_global_stream_volume(int volume);  // 0 silent .. 10000 full
 void shift_tracked_sounds(vec4f camera_prev_pos);
-
-// ---- key bindings: buttons 0 forward, 1 back, 2 left, 3 right, 4 up, 5 down, 6 turbo ----
-void init_controls();
-bool button_state(int button);  // held
-bool button_down(int button);   // went down this tick
 
 // ---- effects ----
 void init_common_fx();
