@@ -4,7 +4,9 @@
 #include "gameobj/menus.h"
 #include "gameobj/objects.h"
 
+#include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjFuncs.h"
+#include "gameshell/spells.h"
 
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
@@ -51,7 +53,17 @@ float get_land_height_at(vec4f p) { return land_height(p[0], p[2]); }
 // ---- start-up and shut-down ----
 
 void init_inst_render() { debug("gameobj: init_inst_render"); }
-void init_new_gui() { debug("gameobj: init_new_gui"); }
+// The GUI's text and icons; the game made their shaders before binding us.
+void init_new_gui()
+{
+  debug("gameobj: init_new_gui");
+  if (!default_font.load("ui_font.fnt")) debug("gameobj: can't load the GUI font 'ui_font.fnt'");
+  if (!ui_icons.load("ui_icons.txt")) debug("gameobj: can't load the GUI icons 'ui_icons.txt'");
+  init_spell_icons();
+  dot_icon = ui_icons.getIconId("dot");
+  dot_arrow_icon = ui_icons.getIconId("dot_arrow");
+  portal_icon = ui_icons.getIconId("portal");
+}
 void init_spells_ui() { debug("gameobj: init_spells_ui"); }
 void init_gameobj() { debug("gameobj: init_gameobj"); }
 void close_spells_ui() { debug("gameobj: close_spells_ui"); }

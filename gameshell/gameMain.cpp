@@ -19,6 +19,7 @@
 #include "engine/gameShellServices.h"
 #include "engine/input.h"
 #include "engine/postFx.h"
+#include "engine/text/distFont.h"
 #include "engine/random.h"
 #include "engine/timer.h"
 #include "engine/updateStats.h"
@@ -115,6 +116,9 @@ void init_game()
   init_debug_vis();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
 
+  // The plug-in loads the GUI's font and icons with these shaders.
+  init_dist_fonts();
+  init_dist_icons();
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   load_gameobj("../compiler/", "main.ls");
 
