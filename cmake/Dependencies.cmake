@@ -22,3 +22,8 @@ target_compile_options(squirrel PRIVATE -w -fno-exceptions -fno-strict-aliasing)
 if(QM_SANITIZE)
   target_compile_options(squirrel PRIVATE -UNDEBUG)
 endif()
+
+# Audio: OpenAL Soft for mixing and output, libsndfile for decoding sound files.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(OPENAL REQUIRED IMPORTED_TARGET openal)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)

@@ -1,5 +1,6 @@
 // The plug-in's text menus.
 #include "gameobj/menus.h"
+#include "gameobj/sounds.h"
 
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
@@ -13,6 +14,8 @@
 #include "engine/visualLog.h"
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
+
+#include <cstring>
 
 namespace
 {
@@ -245,6 +248,8 @@ void update_menu(float)
   if (n == 0) return;
   if (keyDown(VK_UP)) m->selected = (m->selected + n - 1) % n;
   if (keyDown(VK_DOWN)) m->selected = (m->selected + 1) % n;
+  if (keyDown(VK_UP) || keyDown(VK_DOWN) || keyDown(VK_RETURN) || (keyDown(VK_ESCAPE) && m->back))
+    menu_click_sound(strcmp(m->title.c_str(), "Universe") == 0);
   // An action may close this menu or open another: nothing of it is used after.
   if (keyDown(VK_RETURN)) {
     const MenuItem& item = m->items[m->selected];

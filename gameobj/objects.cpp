@@ -1,6 +1,7 @@
 // The plug-in's objects: creation, deletion, the player's flight and its way
 // out through a portal, and saving.
 #include "gameobj/objects.h"
+#include "gameobj/sounds.h"
 
 #include "gameshell/gameModes.h"
 #include "world/heightmapData.h"
@@ -118,8 +119,9 @@ float land_height(float x, float z)
 
 // Flies where the camera steers it, never lower than 1.5 over land or fluid;
 // flying into a portal starts the warp out of the world.
-void Player::move(float, float, vec4f* move, Matrix44*, int)
+void Player::move(float, float, vec4f* move, Matrix44*, int turn)
 {
+  player_flight_sound(turn);
   pos += *move;
   pos[0] = wrap256(pos[0]);
   pos[2] = wrap256(pos[2]);
@@ -130,6 +132,7 @@ void Player::move(float, float, vec4f* move, Matrix44*, int)
 
   if (touched_portal(pos)) {
     debug("gameobj: the player entered a portal");
+    portal_entered_sound();
     set_game_mode(warp_mode);
   }
 }

@@ -1,8 +1,10 @@
 // The gameobj plug-in's face to the game: the two exports by which the game
 // binds it, and the functions it binds by name. The game calls 40 of them;
 // the others answer their names and do nothing.
+#include "gameobj/devtools.h"
 #include "gameobj/menus.h"
 #include "gameobj/objects.h"
+#include "gameobj/sounds.h"
 
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjFuncs.h"
@@ -21,7 +23,11 @@ namespace plugin
 // ---- the world's objects ----
 
 Player* create_player(vec4f pos) { return new_player(pos); }
-void update_gameobj(float) { delete_queued_objects(); }
+void update_gameobj(float)
+{
+  delete_queued_objects();
+  update_object_sounds();
+}
 void render_gameobj(float) {}
 void render_gameobj_shadow(float) {}
 
@@ -43,7 +49,7 @@ void delete_gameobj() { delete_queued_objects(); }
 void save_gameobjs(OutputStream& stream) { save_objects(stream); }
 void load_gameobjs(InputStream& stream) { load_objects(stream); }
 BaseObject* get_gameobj_by_ser_id(uint32_t serial_id) { return find_object(serial_id); }
-void on_devmode_click(vec4f, vec4f) {}
+void on_devmode_click(vec4f origin, vec4f dir) { devmode_click(origin, dir); }
 void render_building(HeightmapData::Surface*, int, int) {}
 void spawn_water_vapor_fx(int, int, float, float) {}
 
@@ -71,6 +77,7 @@ void close_spells_ui() { debug("gameobj: close_spells_ui"); }
 void close_gameobj()
 {
   debug("gameobj: close_gameobj");
+  stop_object_sounds();
   remove_all_objects();
 }
 
@@ -89,7 +96,7 @@ void close_game_menu()
 void update_game_menu(float dt) { update_menu(dt); }
 void draw_game_menu(float t) { draw_menu(t); }
 void open_cheat_menu() {}
-void render_dev_world_map(float) {}
+void render_dev_world_map(float t) { draw_dev_world_map(t); }
 void update_spells_ui(float) {}
 bool update_spells_ui_mouse(float) { return false; }
 void spells_ui_after_resize() {}
@@ -97,8 +104,8 @@ void hide_tooltip() {}
 void show_tooltip(const char*) {}
 void save_spells() {}
 void load_spells() {}
-void toggle_mana_cheat() {}
-void toggle_monster_spawn() {}
+void toggle_mana_cheat() { switch_mana_cheat(); }
+void toggle_monster_spawn() { switch_monster_spawn(); }
 
 // A cross at the centre of the screen.
 void draw_spells_ui(float)

@@ -1,13 +1,18 @@
 // Start-up, shut-down, the tick and world step, the frame, the loading screen
 // and the hot-reload poll of the game.
 #include "gameshell/gameMain.h"
+#include "gameshell/devMode.h"
+#include "gameshell/devServer.h"
 
+#include "gameshell/audio.h"
 #include "gameshell/controls.h"
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
 #include "gameshell/shellPending.h"
+#include "gameshell/soundEvents.h"
+#include "gameshell/soundScript.h"
 #include "gameshell/warpMode.h"
 
 #include "engine/app.h"
@@ -18,6 +23,7 @@
 #include "engine/font.h"
 #include "engine/gameShellServices.h"
 #include "engine/input.h"
+#include "engine/perfGraph.h"
 #include "engine/postFx.h"
 #include "engine/text/distFont.h"
 #include "engine/random.h"
@@ -120,7 +126,7 @@ void init_game()
   init_dist_fonts();
   init_dist_icons();
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
-  load_gameobj("../compiler/", "main.ls");
+  load_gameobj(QM_GAMEOBJ_SOURCE_DIR, "plugin.cpp");
 
   init_inst_render();
   init_common_fx();
@@ -132,6 +138,7 @@ void init_game()
 
   init_gameobj();
   init_world_script();
+  dev_server_start_hook();
 
   go_to_main_menu();
   if (local_player) {
@@ -153,6 +160,7 @@ void on_game_device_reset()
 
 void close_game()
 {
+  dev_server_close_hook();
   // Every plug-in call is skipped when the plug-in never got bound (a fatal
   // error during start-up closes the game too).
   if (close_game_menu) close_game_menu();
@@ -190,6 +198,7 @@ void game_pre_tick() {}
 
 void game_tick(float dt)
 {
+  dev_server_tick_hook();
   if (ticks_run++ == 0) first_tick_time = get_ref_time();
 
   if (cur_game_mode) cur_game_mode->update(dt);

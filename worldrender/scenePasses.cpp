@@ -17,6 +17,10 @@
 Matrix44 cur_view_tm = Matrix44::identity();
 Matrix44 cur_glob_tm = Matrix44::identity();
 vec4f cur_glob_rk = {0.f, 0.f, 0.f, 0.f};
+// The camera of the frame being drawn: its inverse view matrix, and its
+// position for the world's sounds.
+Matrix44 cur_view_itm = Matrix44::identity();
+vec4f scene_camera_pos = {0.f, 0.f, 0.f, 1.f};
 
 // Comparison codes of set_stencil_test.
 enum { CMP_EQUAL = 3, CMP_NOTEQUAL = 6, CMP_ALWAYS = 8 };

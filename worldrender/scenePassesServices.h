@@ -46,7 +46,7 @@ extern StdRenderBatchState loading_image_state;
 
 // ---- audio ----
 
-void set_listener_pos(vec4f pos, vec4f vel, vec4f front, vec4f top);
+bool set_listener_pos(vec4f pos, vec4f vel, vec4f front, const vec4f& top);
 void update_music_chaining();
 void apply_3d_sound();
 

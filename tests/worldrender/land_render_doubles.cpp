@@ -44,7 +44,7 @@ bool fade_out_and_stop_sound(unsigned, int) { return false; }
 bool set_relative_sound_pos(unsigned, float) { return false; }
 void (*spawn_water_vapor_fx)(int x, int z, float level, float amount) = nullptr;
 float (*get_land_height_at)(vec4f p) = nullptr;
-vec4f scene_camera_pos = {0.f, 0.f, 0.f, 1.f};
+__attribute__((weak)) vec4f scene_camera_pos = {0.f, 0.f, 0.f, 1.f};
 
 // ---- hmRenderServices.h ----
 void (*render_building)(HeightmapData::Surface* surface, int x, int z) = nullptr;

@@ -74,7 +74,7 @@ WEAK Shader* deferred_shadow_blur_shader = nullptr;
 WEAK StdRenderBatchState loading_image_state;
 
 // ---- audio ----
-WEAK void set_listener_pos(vec4f, vec4f, vec4f, vec4f) {}
+WEAK bool set_listener_pos(vec4f, vec4f, vec4f, const vec4f&) { return true; }
 WEAK void update_music_chaining() {}
 WEAK void apply_3d_sound() {}
 

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Sound end to end, in a real window. With OpenAL Soft's wave writer as the
+# sound device the game opens it in 3D, the main menu is quiet with the music
+# turned off in the configuration, and a menu key is heard in the recorded
+# mix. Without any sound device the game runs silent: a new game is made,
+# a world entered and left, and Quit ends the game with exit code 0.
+source "$(dirname "$0")/lib/common.sh"
+start_xvfb
+
+mkdir -p "$XDG_CONFIG_HOME/Quillmere"
+printf 'int music_volume 0\n' >"$XDG_CONFIG_HOME/Quillmere/config"
+printf '[general]\ndrivers=wave\nfrequency=44100\nchannels=stereo\nsample-type=int16\n[wave]\nfile=%s\n' \
+  "$WORK/mix.wav" >"$WORK/alsoft.conf"
+
+# run_game LOGNAME: starts the game and waits for its first main-menu frame.
+run_game() {
+  log="$WORK/$1"
+  (cd "$WORK" && exec "$GAME" -360 -win >"$log" 2>"$WORK/err_$1") &
+  GAME_PID=$!
+  WIN=$(wait_for_window "Quillmere 0.22" 30) || fail "no window named 'Quillmere 0.22'"
+  for _ in $(seq 6000); do
+    grep -qF "first main menu frame" "$log" 2>/dev/null && break
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended during start-up"
+    sleep 0.01
+  done
+  grep -qF "first main menu frame" "$log" || fail "no main-menu frame"
+  xdotool windowfocus --sync "$WIN"
+}
+keys() {
+  for k in "$@"; do
+    xdotool key --window "$WIN" "$k"
+    sleep 0.4
+  done
+}
+
+# ---- recorded through the wave writer ----
+export ALSOFT_CONF="$WORK/alsoft.conf"
+unset ALSOFT_DRIVERS
+run_game with_sound.log
+grep -qF "sound init OK, 3d mode" "$log" || fail "no sound device opened"
+sleep 2
+quiet_end=$(stat -c %s "$WORK/mix.wav")
+keys Down
+sleep 1.5
+click_end=$(stat -c %s "$WORK/mix.wav")
+xdotool key --window "$WIN" alt+F4
+wait_for_exit "$GAME_PID" 60 || fail "the game did not exit"
+GAME_PID=""
+[ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
+
+# Levels of the recording: the second before the key, and after it.
+python3 - "$WORK/mix.wav" "$quiet_end" "$click_end" <<'PY' || fail "the menu key was not heard"
+import math, struct, sys
+path, quiet_end, click_end = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+data = open(path, "rb").read()
+pos, fmt, start = 12, None, None
+while pos + 8 <= len(data):
+    tag, size = data[pos:pos + 4], struct.unpack("<I", data[pos + 4:pos + 8])[0]
+    if tag == b"fmt ":
+        fmt = struct.unpack("<HHIIHH", data[pos + 8:pos + 24])
+    if tag == b"data":
+        start = pos + 8
+        break
+    pos += 8 + size
+assert fmt and start, "not a WAV recording"
+channels, rate, bits = fmt[1], fmt[2], fmt[5]
+assert bits == 16, "16-bit samples expected, got %d" % bits
+frame = channels * 2
+def rms(a, b):
+    a, b = max(start, a - (a - start) % frame), min(len(data), b - (b - start) % frame)
+    n = (b - a) // 2
+    if n <= 0:
+        return 0.0
+    vals = struct.unpack("<%dh" % n, data[a:b])
+    return math.sqrt(sum(v * v for v in vals) / n) / 32768.0
+second = rate * frame
+quiet = rms(quiet_end - second, quiet_end)
+click = rms(quiet_end, click_end)
+print("recorded level: %.5f before the key, %.5f after it" % (quiet, click))
+sys.exit(0 if quiet < 0.002 and click > 2 * quiet + 0.001 else 1)
+PY
+
+# ---- no sound device at all ----
+export ALSOFT_DRIVERS=no-such-driver
+rm -f "$WORK/mix.wav"
+run_game silent.log
+grep -qF "no sound device: the game runs silent" "$log" || fail "no line about running silent"
+keys Return
+wait_for_log "$log" "generated universe in" 60 || fail "no universe after 'New game'"
+sleep 1
+keys Return
+for _ in $(seq 600); do
+  [ "$(grep -c "generated world in" "$log")" -ge 2 ] && break
+  sleep 0.1
+done
+[ "$(grep -c "generated world in" "$log")" -ge 2 ] || fail "the chosen world was not generated"
+sleep 1
+keys Escape Down Down Return
+wait_for_log "$log" "menu Game menu: Main menu" 20 || fail "the game menu did not answer"
+sleep 2
+keys Up Return
+wait_for_log "$log" "menu Quillmere: Quit" 20 || fail "Up and Enter did not choose 'Quit'"
+wait_for_exit "$GAME_PID" 60 || fail "the game did not exit after Quit"
+GAME_PID=""
+[ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
+[ ! -e "$WORK/mix.wav" ] || fail "a sound device was opened"
+echo "ok: menu key heard in the recorded mix; silent game ran a new game, a world and Quit"
