@@ -8,6 +8,7 @@
 #include "engine/input.h"
 #include "engine/visualLog.h"
 #include "gameobj/objects.h"
+#include "gameshell/controls.h"
 #include "gameshell/gameobjExports.h"
 #include "world/heightmapData.h"
 #include "worldrender/scenePasses.h"
@@ -20,7 +21,6 @@ namespace
 const float CLICK_RAISE = 0.5f;
 const int CLICK_RADIUS = 4;
 const int MAP_CELLS = 64;  // map squares along each side, 4 x 4 world cells each
-const int VK_TAB = 9;
 }  // namespace
 
 void devmode_click(vec4f origin, vec4f dir)
@@ -64,7 +64,7 @@ void switch_monster_spawn()
 // portals as marks; the camera as a white square.
 void draw_dev_world_map(float)
 {
-  if (!force_dev_map && !getKeyState(VK_TAB)) return;
+  if (!force_dev_map && !button_state(BUTTON_MAP)) return;
   using namespace HeightmapData;
   const int side = (d3d_wd < d3d_ht ? d3d_wd : d3d_ht) * 3 / 4;
   const int sq = side / MAP_CELLS > 0 ? side / MAP_CELLS : 1;

@@ -9,9 +9,10 @@
 #include "gameobj/objects.h"
 #include "gameobj/sounds.h"
 
-#include "gameshell/universe.h"
-
+#include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjFuncs.h"
+#include "gameshell/spells.h"
+#include "gameshell/universe.h"
 
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
@@ -67,9 +68,17 @@ void init_inst_render()
   debug("gameobj: init_inst_render");
   init_object_meshes();
 }
+// The GUI's text and icons (the game made their shaders before binding us),
+// and the universe map's behaviour.
 void init_new_gui()
 {
   debug("gameobj: init_new_gui");
+  if (!default_font.load("ui_font.fnt")) debug("gameobj: can't load the GUI font 'ui_font.fnt'");
+  if (!ui_icons.load("ui_icons.txt")) debug("gameobj: can't load the GUI icons 'ui_icons.txt'");
+  init_spell_icons();
+  dot_icon = ui_icons.getIconId("dot");
+  dot_arrow_icon = ui_icons.getIconId("dot_arrow");
+  portal_icon = ui_icons.getIconId("portal");
   init_universe_ui();
 }
 void init_spells_ui() { debug("gameobj: init_spells_ui"); }

@@ -5,11 +5,11 @@
 #include "gameshell/devServer.h"
 
 #include "gameshell/audio.h"
+#include "gameshell/controls.h"
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
-#include "gameshell/shellPending.h"
 #include "gameshell/soundEvents.h"
 #include "gameshell/soundScript.h"
 #include "gameshell/warpMode.h"
@@ -25,6 +25,7 @@
 #include "engine/input.h"
 #include "engine/perfGraph.h"
 #include "engine/postFx.h"
+#include "engine/text/distFont.h"
 #include "engine/random.h"
 #include "engine/timer.h"
 #include "engine/updateStats.h"
@@ -125,6 +126,9 @@ void init_game()
   init_ui_image_render();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
 
+  // The plug-in loads the GUI's font and icons with these shaders.
+  init_dist_fonts();
+  init_dist_icons();
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   load_gameobj(QM_GAMEOBJ_SOURCE_DIR, "plugin.cpp");
 

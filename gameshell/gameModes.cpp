@@ -1,11 +1,11 @@
 // Mode switching and the main-menu, play and game-menu modes.
 #include "gameshell/gameModes.h"
 
+#include "gameshell/controls.h"
 #include "gameshell/gameCamera.h"
 #include "gameshell/gameMain.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
-#include "gameshell/shellPending.h"
 
 #include "gameshell/universe.h"
 

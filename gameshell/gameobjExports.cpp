@@ -32,6 +32,8 @@ BaseGuiScreen* cur_game_screen = nullptr;
 GuiStyle common_style, spells_style, tooltip_style;
 // Room for 32768 of the GUI's 20-byte vertices per block.
 RenderBatch gui_batch(32768 * 20);
+DistFont default_font;
+DistIcons ui_icons;
 StdRenderBatchState crosshair_state, map_state;
 int dot_icon = -1, dot_arrow_icon = -1, portal_icon = -1;
 

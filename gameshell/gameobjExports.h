@@ -18,6 +18,7 @@
 #include "engine/dynArray.h"
 #include "engine/ramps.h"
 #include "engine/renderBatch.h"
+#include "engine/text/distFont.h"
 #include "engine/updateStats.h"
 #include "engine/vec4f.h"
 
@@ -107,6 +108,8 @@ GAMEOBJ_SCREENS(GAMEOBJ_DECLARE_SCREEN)
 extern BaseGuiScreen* cur_game_screen;  // the plug-in's own; the game does not read it
 extern GuiStyle common_style, spells_style, tooltip_style;
 extern RenderBatch gui_batch;
+extern DistFont default_font;  // loaded by the plug-in
+extern DistIcons ui_icons;
 extern StdRenderBatchState crosshair_state, map_state;
 extern int dot_icon, dot_arrow_icon, portal_icon;  // -1 until the plug-in finds its icons
 

@@ -16,42 +16,7 @@
 #include <cstring>
 #include <vector>
 
-#define STB_TRUETYPE_IMPLEMENTATION
-#define STBTT_STATIC
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb/stb_truetype.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-
-// Unicode code points of bytes 128-159 in Windows-1252 (0 = unmapped).
-static const int cp1252_high[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
-
-static int code_point(int c)
-{
-  if (c < 32 || c == 127) return 0;
-  if (c >= 128 && c < 160) return cp1252_high[c - 128];
-  return c;  // ASCII and Latin-1
-}
-
-static bool read_file(const char* path, std::vector<unsigned char>& out)
-{
-  FILE* f = fopen(path, "rb");
-  if (!f) return false;
-  unsigned char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) out.insert(out.end(), buf, buf + n);
-  bool ok = !ferror(f);
-  fclose(f);
-  return ok && !out.empty();
-}
+#include "ttf.h"
 
 static void put_u16(unsigned char* p, int v)
 {
@@ -73,15 +38,8 @@ int main(int argc, char** argv)
   }
 
   std::vector<unsigned char> ttf;
-  if (!read_file(argv[1], ttf)) {
-    fprintf(stderr, "make_font: can't read '%s'\n", argv[1]);
-    return 1;
-  }
   stbtt_fontinfo font;
-  if (!stbtt_InitFont(&font, ttf.data(), stbtt_GetFontOffsetForIndex(ttf.data(), 0))) {
-    fprintf(stderr, "make_font: '%s' is not a usable font\n", argv[1]);
-    return 1;
-  }
+  if (!open_font("make_font", argv[1], ttf, font)) return 1;
 
   // Ascent to descent fills the cell height; the baseline sits at the ascent.
   const float scale = stbtt_ScaleForPixelHeight(&font, float(cell_h));

@@ -7,6 +7,8 @@
 
 #include "engine/d3d_render.h"
 
+#include <vector>
+
 class GlDeviceTest : public testing::Test {
  protected:
   static SDL_Window* window;
@@ -18,6 +20,8 @@ class GlDeviceTest : public testing::Test {
   static uint32_t back_buffer_pixel(int x, int y);
   // Pixel (x, y) of an A8R8G8B8 render texture, rows from the top.
   static uint32_t texture_pixel(Texture tex, int x, int y);
+  // The whole back buffer, rows from the top, as 0xAARRGGBB.
+  static std::vector<uint32_t> back_buffer_picture();
 
   // A GL program outside the shader system: a triangle over the whole
   // target, coloured by `fragment_source` (GLSL 3.30 core); 0 on failure.
