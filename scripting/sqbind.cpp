@@ -1,6 +1,8 @@
 #include "scripting/sqbind.h"
 
 #include "scripting/sqbindCall.h"
+#include "scripting/baseLibGuards.h"
+#include "scripting/scriptHeap.h"
 
 #include "engine/debug.h"
 #include "engine/streams.h"
@@ -407,6 +409,7 @@ void call_func_handle(HSQUIRRELVM vm, SQInteger nparams)
   // Some failures (calling a value that is no function) raise no error at all:
   // an old error text must not pass for this call's.
   sq_reseterror(vm);
+  script_heap_enter(vm);
   if (SQ_FAILED(sq_call(vm, nparams, SQTrue, SQTrue))) throw call_error(vm, "SqFunc<> call failed");
 }
 
@@ -516,6 +519,8 @@ HSQUIRRELVM open_script_vm(SQInteger initial_stack_size)
 {
   HSQUIRRELVM vm = sq_open(initial_stack_size);
   if (!vm) return nullptr;
+  script_heap_attach(vm);
+  guard_base_library(vm);
   sq_setprintfunc(vm, script_print_func, script_print_func);
   set_script_error_handlers(vm);
   return vm;
@@ -530,6 +535,7 @@ void close_script_vm(HSQUIRRELVM vm)
 
 bool compile_script_buffer(HSQUIRRELVM vm, const char* buffer, SQInteger size, const char* source_name)
 {
+  script_heap_enter(vm);
   return SQ_SUCCEEDED(sq_compilebuffer(vm, buffer, size, source_name, SQTrue));
 }
 
