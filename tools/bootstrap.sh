@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core
   xvfb xauth xdotool x11-utils imagemagick
   patch xz-utils ca-certificates
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
