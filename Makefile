@@ -65,7 +65,8 @@ fuzz: bootstrap
 	@cd $(FUZZ)/fuzz && for p in fuzz_*; do t=$${p#fuzz_}; [ "$$t" = seeds ] && continue; \
 	  mkdir -p work/$$t findings/$$t; echo "== $$t"; \
 	  ASAN_OPTIONS=detect_leaks=1 ./$$p -max_total_time=$(FUZZ_TIME) -rss_limit_mb=4096 -timeout=20 \
-	    -artifact_prefix=findings/$$t/ -print_final_stats=1 work/$$t corpus/$$t 2>&1 | \
+	    -artifact_prefix=findings/$$t/ -print_final_stats=1 work/$$t corpus/$$t \
+	    $$(ls -d $(CURDIR)/$(BUILD)/fuzz/corpus/$$t 2>/dev/null) 2>&1 | \
 	    grep -E "^(stat::|#[0-9]+ *DONE|==[0-9]+==ERROR|SUMMARY)" ; done
 
 clean:

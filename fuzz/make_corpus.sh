@@ -20,7 +20,7 @@ for f in "$bin"/*.dds; do
   # The head of each texture keeps the seeds small; one whole one stays.
   head -c 4096 "$f" > "$out/dds/$(basename "$f").head"
 done
-first=$(ls "$bin"/*.dds 2>/dev/null | head -1)
-[ -n "$first" ] && cp "$first" "$out/dds/"
+first=$(ls "$bin"/*.dds 2>/dev/null | head -1 || true)
+if [ -n "$first" ]; then cp "$first" "$out/dds/"; fi
 cp "$bin/font.tga" "$out/tga/" 2>/dev/null || true
 exit 0
