@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   fuzz_write("fz.sh", data, size);
   DynArray<char> out, error;
   DynArray<TempString<260>> deps;
-  build_stage_source("fz.sh", "A=1", (size & 1) != 0, out, deps, error);
+  // Defines are pairs of NUL-terminated texts, the list ended by an empty one.
+  static const char defines[] = "A\0" "1\0" "\0";
+  build_stage_source("fz.sh", defines, (size & 1) != 0, out, deps, error);
   return 0;
 }
