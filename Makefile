@@ -8,7 +8,7 @@ CMAKE_GEN := -G Ninja
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := true
 
-.PHONY: all run test test-asan bench bootstrap configure build clean
+.PHONY: all run test test-asan bench fuzz bootstrap configure build clean
 
 all: build
 
@@ -44,6 +44,30 @@ bench: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DQM_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done; true
+
+# Every fuzz target (fuzz/) built with clang's libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer, run FUZZ_TIME seconds each from the generated
+# seeds; new inputs collect in $(FUZZ)/fuzz/work/<target>, crashes in
+# $(FUZZ)/fuzz/findings/<target> (copy them into fuzz/regressions/<target>).
+FUZZ      ?= build-fuzz
+FUZZ_TIME ?= 60
+FUZZ_CC   ?= clang-14
+FUZZ_CXX  ?= clang++-14
+FUZZ_FLAGS := -fsanitize=address,undefined,float-cast-overflow,fuzzer-no-link -fno-sanitize-recover=undefined,float-cast-overflow -fno-omit-frame-pointer
+fuzz: bootstrap
+	@command -v $(FUZZ_CXX) >/dev/null || { echo "make fuzz needs $(FUZZ_CXX) (tools/bootstrap.sh installs it)"; exit 1; }
+	CCACHE_DISABLE=1 cmake -S . -B $(FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_FUZZ=ON -DQM_TESTS=OFF \
+	  -DCMAKE_C_COMPILER=$(FUZZ_CC) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) \
+	  "-DCMAKE_C_FLAGS=$(FUZZ_FLAGS)" "-DCMAKE_CXX_FLAGS=$(FUZZ_FLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined,float-cast-overflow" \
+	  "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined,float-cast-overflow"
+	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_programs fuzz_corpus
+	@cd $(FUZZ)/fuzz && for p in fuzz_*; do t=$${p#fuzz_}; [ "$$t" = seeds ] && continue; \
+	  mkdir -p work/$$t findings/$$t; echo "== $$t"; \
+	  ASAN_OPTIONS=detect_leaks=1 ./$$p -max_total_time=$(FUZZ_TIME) -rss_limit_mb=4096 -timeout=20 \
+	    -artifact_prefix=findings/$$t/ -print_final_stats=1 work/$$t corpus/$$t \
+	    $$(ls -d $(CURDIR)/$(BUILD)/fuzz/corpus/$$t 2>/dev/null) 2>&1 | \
+	    grep -E "^(stat::|#[0-9]+ *DONE|==[0-9]+==ERROR|SUMMARY)" ; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

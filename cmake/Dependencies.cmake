@@ -11,7 +11,11 @@ if(NOT EXISTS ${SQ_ROOT}/squirrel/sqvm.cpp)
 endif()
 file(GLOB _sq_core ${SQ_ROOT}/squirrel/*.cpp)
 file(GLOB _sq_std ${SQ_ROOT}/sqstdlib/*.cpp)
-add_library(squirrel STATIC ${_sq_core} ${_sq_std})
+# Squirrel allocates through the scripts' budgets (scripting/scriptHeap), built
+# into the library itself so every program that links Squirrel has them.
+add_library(squirrel STATIC ${_sq_core} ${_sq_std} ${CMAKE_SOURCE_DIR}/scripting/scriptHeap.cpp)
+target_compile_definitions(squirrel PRIVATE SQ_EXCLUDE_DEFAULT_MEMFUNCTIONS)
+target_include_directories(squirrel PRIVATE ${CMAKE_SOURCE_DIR})
 # 64-bit integers and pointer-sized keys; every includer must agree.
 target_compile_definitions(squirrel PUBLIC _SQ64)
 target_include_directories(squirrel SYSTEM PUBLIC ${SQ_ROOT}/include)

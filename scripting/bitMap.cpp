@@ -430,6 +430,7 @@ struct EdgeDistance
 
 void BitMap::placePoints(int n, SqObject fn) const
 {
+  check_script_bound(n, SCRIPT_MAX_PLACEMENTS, "placePoints: count");
   std::vector<int> cells = list_set_cells(*this);
   if (cells.empty()) return;
   std::vector<int> pts;
@@ -469,7 +470,9 @@ void BitMap::placeCircles(SqObject radii_arr, SqObject fn) const
   HSQUIRRELVM vm = radii_arr.vm;
   StackRestore restore(vm);
   sq_pushobject(vm, radii_arr.o);
-  int n = int(sq_getsize(vm, -1));
+  SQInteger size = sq_getsize(vm, -1);
+  check_script_bound(double(size), SCRIPT_MAX_PLACEMENTS, "placeCircles: count");
+  int n = int(size);
   if (n < 1) return;
   std::vector<float> radii(n);
   for (int k = 0; k < n; k++) radii[k] = get_float_slot(vm, radii_arr.o, k);

@@ -57,16 +57,7 @@ void add_world_script_error(const char* header, const char* text)
 
 SquirrelError script_call_error(HSQUIRRELVM vm)
 {
-  // The script's own error text says what went wrong; a native's error is the
-  // same text and is forgotten here, so it cannot be mistaken later.
-  std::string text = "SqFunc<> call failed";
-  {
-    StackRestore restore(vm);
-    sq_getlasterror(vm);
-    const SQChar* s = nullptr;
-    if (sq_gettype(vm, -1) == OT_STRING && SQ_SUCCEEDED(sq_getstring(vm, -1, &s)) && s) text = s;
-  }
-  return call_error(vm, text.c_str());
+  return call_error(vm, "SqFunc<> call failed");
 }
 
 SquirrelError last_error_or(HSQUIRRELVM vm, const char* fallback)

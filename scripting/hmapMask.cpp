@@ -66,6 +66,8 @@ void HmapMask::processRect(float x0, float z0, float x1, float z1, SqObject fn)
   // A cell is visited when its integer coordinate lies within the bounds.
   int ix0 = script_ceil(x0), ix1 = script_floor(x1);
   int iz0 = script_ceil(z0), iz1 = script_floor(z1);
+  check_script_bound(double(x1) - double(x0), SCRIPT_MAX_SPAN, "processRect: width");
+  check_script_bound(double(z1) - double(z0), SCRIPT_MAX_SPAN, "processRect: height");
   SqFunc<float> f;
   f.set(world_vm_or(fn.vm), fn);
   // 64-bit counters: a bound near the top of the int range must not wrap.
@@ -171,6 +173,7 @@ HmapMask* hmap_mask_from_water()
 HmapMask* hmap_mask_from_simplex_noise(float scale, float frequency, int octaves, SqFloatRamp* curve,
                                        float persistence)
 {
+  check_script_bound(octaves, SCRIPT_MAX_OCTAVES, "fromSimplexNoise: octaves");
   HmapMask* m = alloc_hmap_mask();
   if (!m) return nullptr;
   const FloatRamp* ramp = float_ramp_of(curve);
@@ -263,6 +266,7 @@ HmapMask* hmap_mask_from_voronoi_faults(int tile, float min_height, float max_he
                                         int warp_frequency, int warp_octaves, float steepness)
 {
   if (!is_pow2_tile(tile)) throw SquirrelError("tile must be power of 2 in fromVoronoiFaults()");
+  check_script_bound(warp_octaves, SCRIPT_MAX_OCTAVES, "fromVoronoiFaults: octaves");
   float table[256];
   draw_height_table(table, min_height, max_height);
   HmapMask* m = alloc_hmap_mask();

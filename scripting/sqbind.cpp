@@ -1,8 +1,11 @@
 #include "scripting/sqbind.h"
 
 #include "scripting/sqbindCall.h"
+#include "scripting/baseLibGuards.h"
+#include "scripting/scriptHeap.h"
 
 #include "engine/debug.h"
+#include "engine/paths.h"
 #include "engine/streams.h"
 
 #include <cstdarg>
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <string>
 
 namespace sqbind
 {
@@ -128,12 +132,22 @@ void SqObject::setWeakRef(HSQUIRRELVM v, const HSQOBJECT& value)
 
 static char pending_error_key;  // its address keys the registry slot
 
+// A failed call into a VM has had its error reported where it arose (call
+// stack and locals). A native that passes that failure on raises the same
+// text in its caller's frame; the runtime error reporter stays quiet for it,
+// so a nested failure prints one call stack, not one per level.
+static std::string reported_failure;  // the text of the last failed call
+static std::string passing_on;        // raised again by a native just now
+
 void throw_type_error() { throw SquirrelError("sq_get*() failed (type error)"); }
 void throw_instance_error() { throw SquirrelError("getInst: invalid argument type"); }
 
 SQInteger raise_native_error(HSQUIRRELVM vm, const char* text)
 {
   if (!text) text = "unknown error";
+  if (!reported_failure.empty() && reported_failure == text) passing_on = text;
+  else passing_on.clear();
+  reported_failure.clear();
   sq_pushregistrytable(vm);
   sq_pushuserpointer(vm, &pending_error_key);
   sq_pushstring(vm, text, -1);
@@ -163,20 +177,22 @@ SquirrelError call_error(HSQUIRRELVM vm, const char* fallback)
   sq_getlasterror(vm);
   const SQChar* last = nullptr;
   if (sq_gettype(vm, -1) != OT_STRING || SQ_FAILED(sq_getstring(vm, -1, &last))) return SquirrelError(fallback);
+  // The script's own error or a native's: either way the innermost cause.
+  SquirrelError err(last);
+  reported_failure = last;
   sq_pushregistrytable(vm);
   sq_pushuserpointer(vm, &pending_error_key);
   if (SQ_FAILED(sq_rawget(vm, -2))) {
     // The failed look-up replaced the VM's last error; put the script's back.
-    sq_throwerror(vm, last);
-    return SquirrelError(fallback);
+    sq_throwerror(vm, err.desc);
+    return err;
   }
   const SQChar* pending = nullptr;
-  if (sq_gettype(vm, -1) != OT_STRING || SQ_FAILED(sq_getstring(vm, -1, &pending)) || strcmp(pending, last) != 0)
-    return SquirrelError(fallback);
-  SquirrelError err(pending);
-  sq_poptop(vm);
-  sq_pushuserpointer(vm, &pending_error_key);
-  sq_rawdeleteslot(vm, -2, SQFalse);
+  if (sq_gettype(vm, -1) == OT_STRING && SQ_SUCCEEDED(sq_getstring(vm, -1, &pending)) && strcmp(pending, last) == 0) {
+    sq_poptop(vm);
+    sq_pushuserpointer(vm, &pending_error_key);
+    sq_rawdeleteslot(vm, -2, SQFalse);
+  }
   return err;
 }
 
@@ -407,6 +423,8 @@ void call_func_handle(HSQUIRRELVM vm, SQInteger nparams)
   // Some failures (calling a value that is no function) raise no error at all:
   // an old error text must not pass for this call's.
   sq_reseterror(vm);
+  script_heap_enter(vm);
+  reported_failure.clear();
   if (SQ_FAILED(sq_call(vm, nparams, SQTrue, SQTrue))) throw call_error(vm, "SqFunc<> call failed");
 }
 
@@ -425,10 +443,21 @@ void script_print_func(HSQUIRRELVM, const SQChar* fmt, ...)
   fflush(stdout);
 }
 
+// How a script's source name is shown: "bin/" and its path from the
+// program's folder (the program lives in bin/), a path elsewhere as it is.
+static std::string shown_source(const SQChar* source)
+{
+  if (!source) return "bin/unknown";
+  size_t n = strlen(app_path);
+  if (n && strncmp(source, app_path, n) == 0) return std::string("bin/") + (source + n);
+  if (source[0] == '/') return source;
+  return std::string("bin/") + source;
+}
+
 void print_compile_error(HSQUIRRELVM vm, const SQChar* desc, const SQChar* source, SQInteger line, SQInteger column)
 {
   SQPRINTFUNCTION pf = sq_getprintfunc(vm);
-  if (pf) pf(vm, "bin/%s(%d,%d): error: %s\n", source, (int)line, (int)column, desc);
+  if (pf) pf(vm, "%s(%d,%d): error: %s\n", shown_source(source).c_str(), (int)line, (int)column, desc);
 }
 
 // Prints one local variable (on the stack top) of the failing call.
@@ -481,16 +510,20 @@ SQInteger print_script_error(HSQUIRRELVM vm)
   if (!pf || sq_gettop(vm) < 1) return 0;
   const SQChar* error = "unknown";
   if (sq_gettop(vm) >= 2 && sq_gettype(vm, 2) == OT_STRING) sq_getstring(vm, 2, &error);
+  // A failure a native passes on was reported where it arose.
+  bool quiet = !passing_on.empty() && passing_on == error;
+  passing_on.clear();
+  if (quiet) return 0;
 
   pf(vm, "\nCALLSTACK\n");
   SQStackInfos si;
   for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(vm, level, &si)); level++) {
-    const SQChar* source = si.source ? si.source : "unknown";
+    std::string source = shown_source(si.source ? si.source : "unknown");
     const SQChar* func = si.funcname ? si.funcname : "unknown";
     if (level == 1)
-      pf(vm, "bin/%s(%d): ERROR: %s (in %s())\n", source, (int)si.line, error, func);
+      pf(vm, "%s(%d): ERROR: %s (in %s())\n", source.c_str(), (int)si.line, error, func);
     else
-      pf(vm, "bin/%s(%d): function %s() (CALLSTACK)\n", source, (int)si.line, func);
+      pf(vm, "%s(%d): function %s() (CALLSTACK)\n", source.c_str(), (int)si.line, func);
   }
 
   pf(vm, "\nLOCALS\n");
@@ -516,6 +549,8 @@ HSQUIRRELVM open_script_vm(SQInteger initial_stack_size)
 {
   HSQUIRRELVM vm = sq_open(initial_stack_size);
   if (!vm) return nullptr;
+  script_heap_attach(vm);
+  guard_base_library(vm);
   sq_setprintfunc(vm, script_print_func, script_print_func);
   set_script_error_handlers(vm);
   return vm;
@@ -530,6 +565,7 @@ void close_script_vm(HSQUIRRELVM vm)
 
 bool compile_script_buffer(HSQUIRRELVM vm, const char* buffer, SQInteger size, const char* source_name)
 {
+  script_heap_enter(vm);
   return SQ_SUCCEEDED(sq_compilebuffer(vm, buffer, size, source_name, SQTrue));
 }
 
@@ -561,5 +597,6 @@ bool run_script_file(HSQUIRRELVM vm, const char* path)
   StackRestore restore(vm);
   if (!compile_script_file(vm, path)) return false;
   sq_pushroottable(vm);
+  script_heap_enter(vm);
   return SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue));
 }

@@ -10,6 +10,7 @@
 #include "world/noise.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 using namespace sqbind;
@@ -37,6 +38,14 @@ static void for_circle_cells(float x, float z, float r, Fn fn)
 static inline float falloff_power(float d2, float r2, float exponent)
 {
   return float(pow(double(d2 / r2), double(exponent)));
+}
+
+void check_script_bound(double value, double limit, const char* what)
+{
+  if (!(value > limit)) return;
+  char msg[160];
+  snprintf(msg, sizeof(msg), "%s out of range (at most %g)", what, limit);
+  throw SquirrelError(msg);
 }
 
 void circle_brush(float x, float z, float r, float amount, float exponent, float* grid)
@@ -111,6 +120,7 @@ void add_simplex_noise(float min_ht, float max_ht, int tile, int octaves, float 
 {
   check_height_range(min_ht, max_ht);
   check_tile(tile);
+  check_script_bound(octaves, SCRIPT_MAX_OCTAVES, "octaves");
   HeightmapData::addSimplexNoise(min_ht, max_ht, tile, octaves, persistence);
 }
 
@@ -123,6 +133,7 @@ void add_voronoi_hills(int tile, float min_ht, float max_ht, float radius)
 void gen_voronoi_faults(int tile, float min_ht, float max_ht, float warp, int noise_scale, int octaves, float slope)
 {
   check_tile(tile);
+  check_script_bound(octaves, SCRIPT_MAX_OCTAVES, "octaves");
   HeightmapData::genVoronoiFaults(tile, min_ht, max_ht, warp, noise_scale, octaves, slope);
 }
 
@@ -135,6 +146,7 @@ void gen_fault(float pos_x, float pos_z, float dir_x, float dir_z, float height,
 
 void gen_crater(float x, float z, float radius, float depth)
 {
+  check_script_bound(std::fabs(radius), SCRIPT_MAX_RADIUS, "gen_crater: radius");
   HeightmapData::genCrater(Point2{x, z}, radius, depth, HeightmapData::hmap);
 }
 
@@ -142,16 +154,19 @@ void set_sun_dir(const vec4f& dir) { set_sun_direction(dir, false); }
 
 void script_flatten_circle(float x, float z, float r, float target, float strength, float exponent)
 {
+  check_script_bound(r, SCRIPT_MAX_RADIUS, "flatten_circle: radius");
   flatten_circle(x, z, r, target, strength, exponent, HeightmapData::hmap);
 }
 
 float script_get_average_circle_height(float x, float z, float r)
 {
+  check_script_bound(r, SCRIPT_MAX_RADIUS, "get_average_circle_height: radius");
   return get_average_circle_height(x, z, r, HeightmapData::hmap);
 }
 
 float script_fractal_noise1(float x, int octaves, SqFloatRamp* curve, float persistence)
 {
+  check_script_bound(octaves, SCRIPT_MAX_OCTAVES, "fractal_noise1: octaves");
   return fractal_noise1(x, octaves, float_ramp_of(curve), persistence);
 }
 
@@ -159,6 +174,7 @@ float script_fractal_noise1(float x, int octaves, SqFloatRamp* curve, float pers
 // 0.5, period doubled, amplitude persistence, persistence^2, ... per octave.
 float tiled_fractal_noise2(float x, float z, int period, int octaves, SqFloatRamp* curve, float persistence)
 {
+  check_script_bound(octaves, SCRIPT_MAX_OCTAVES, "tiled_fractal_noise2: octaves");
   const FloatRamp* ramp = float_ramp_of(curve);
   float p = float(period);
   float value = apply_noise_curve(ramp, tiled_noise2(x, z, p));

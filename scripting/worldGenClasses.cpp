@@ -1,6 +1,7 @@
 #include "scripting/worldGenClasses.h"
 
 #include "scripting/sqVec4f.h"
+#include "scripting/worldNatives.h"
 
 #include "engine/color.h"
 #include "world/heightmapData.h"
@@ -204,7 +205,8 @@ static void gen_droplet_erosion(HSQUIRRELVM vm, SQInteger count)
 {
   // A negative count would be read as some four billion droplets: hours of
   // erosion for a typing slip.
-  if (count < 0 || count > 0xFFFFFFFFll) throw SquirrelError("gen_droplet_erosion: droplet count out of range");
+  if (count < 0) throw SquirrelError("gen_droplet_erosion: droplet count out of range");
+  check_script_bound(double(count), SCRIPT_MAX_DROPLETS, "gen_droplet_erosion: droplet count");
   SqErosionParams params;
   read_erosion_params(vm, 3, params);
   HeightmapData::genDropletErosion((unsigned)count, params);

@@ -46,6 +46,21 @@ inline int script_round(double v) { return _mm_cvtsd_si32(_mm_set_sd(v)); }
 inline int script_floor(float v) { return script_round(double(v) - 0.49999988); }
 inline int script_ceil(float v) { return script_round(double(v) + 0.49999988); }
 
+// Work bounds of the natives. The world is 256 x 256 cells and wraps, so a
+// brush or rectangle larger than a few periods, more octaves than a float can
+// resolve or more placements and droplets than its cells can use only stall
+// the game; natives refuse them with a script error ("<what> out of range").
+enum
+{
+  SCRIPT_MAX_RADIUS = 1024,       // circles and craters
+  SCRIPT_MAX_SPAN = 1024,         // cells along each side of a rectangle
+  SCRIPT_MAX_OCTAVES = 32,
+  SCRIPT_MAX_PLACEMENTS = 256,    // points or circles placed at once
+  SCRIPT_MAX_DROPLETS = 1 << 20,  // sixteen per cell
+};
+// Throws unless value <= limit (a NaN passes: the natives skip it as before).
+void check_script_bound(double value, double limit, const char* what);
+
 // The world script VM where natives make their arrays and run their callbacks;
 // vm itself while there is no world script VM.
 HSQUIRRELVM world_vm_or(HSQUIRRELVM vm);

@@ -114,7 +114,7 @@ TEST(RampClasses, ConstructorsSampleTheFunctionByTheColourRule)
     {"ColorRamp(function(t) { return [1, 2, 3]; })", "the index '3' does not exist"},
     {"ColorRamp(function(t) { return [1, 2, \"3\", 4]; })", TYPE_ERROR},
     {"ColorRamp(function(t) { return \"red\"; })", INST_ERROR},
-    {"ColorRamp(function(t) { throw \"no\"; })", "SqFunc<> call failed"},
+    {"ColorRamp(function(t) { throw \"no\"; })", "no"},  // the callback's own error
     {"FloatRamp(function(t) { return null; })", TYPE_ERROR},
     {"FloatRamp(7)", "SqFunc<> call failed"},
     {"ColorRamp.linear(\"a\", 1)", INST_ERROR},
@@ -356,7 +356,7 @@ TEST_F(FxScriptTest, EntryPointsUpdateReloadAndCallByName)
   EXPECT_TRUE(init_fx_script());
   update_fx_script(0.25f);
   update_fx_script(0.5f);
-  EXPECT_EQ(error_text(), "Error in fx script:\nSqFunc<> call failed");
+  EXPECT_EQ(error_text(), "Error in fx script:\nsecond");
   update_fx_script(0.75f);  // called again after an error
   SqObject ticks = eval("ticks");
   EXPECT_EQ(sq_objtointeger(&ticks.o), 3);

@@ -54,7 +54,7 @@ TEST(HmapMask, ConstructionAndCellAccess)
 
   // A callback that fails stops construction with its error.
   EXPECT_EQ(t.errorOf("HmapMask(function(x, z) { if (x == 7) throw \"bad cell\"; return 0; })"),
-            "SqFunc<> call failed");
+            "bad cell");
   EXPECT_EQ(t.errorOf("idx.getraw(\"a\", 0)"), TYPE_ERROR);
   EXPECT_EQ(t.errorOf("HmapMask.getraw.call(make4f(1), 0, 0)"), "invalid 'this' in C++ method call");
 }

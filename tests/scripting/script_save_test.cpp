@@ -530,3 +530,26 @@ TEST(DamagedInput, HugeSizesBadTagsAndIndices)
   EXPECT_EQ(sq_gettop(t.vm), top);
   EXPECT_EQ(saved_object_list.num, 0);
 }
+
+// A saved table may hold float keys that are NaN, infinite or beyond the
+// 64-bit range; hashing them once cast them to integers, which is undefined
+// (the sanitizer build stops on it). They load, and scripts convert such
+// floats to the nearest integer of the range (NaN to 0).
+TEST(DamagedInput, FloatKeysOutOfTheIntegerRangeLoad)
+{
+  SaveVM t;
+  const char* keys[] = {"00 00 C0 7F", "00 00 80 7F", "00 00 80 FF", "CA F2 49 71", "CA F2 49 F1"};
+  for (const char* key : keys) {
+    SCOPED_TRACE(key);
+    Bytes b = unhex(std::string("06 01 00 00 00 04 ") + key + " 03 07 00 00 00");
+    MemoryInputStream in(b.data(), (int)b.size());
+    t.setGlobal("loaded", load_data(in, t.vm));
+    EXPECT_EQ(t.evalInt("loaded.len()"), 1);
+    EXPECT_EQ(t.evalInt("(function() { foreach (k, v in loaded) return v; })()"), 7);
+  }
+  EXPECT_EQ(t.evalInt("(1e30).tointeger()"), INT64_MAX);
+  EXPECT_EQ(t.evalInt("(-1e30).tointeger()"), INT64_MIN);
+  EXPECT_EQ(t.evalInt("(1e30 * 1e30 - 1e30 * 1e30).tointeger()"), 0);
+  EXPECT_EQ(t.evalInt("(-2.75).tointeger()"), -2);
+  EXPECT_EQ(t.evalInt("format(\"%d\", 1e30).len()"), 19);
+}

@@ -196,9 +196,9 @@ TEST(NativeCalls, ErrorsCrossNestedCallsWithTheirText)
     // a native error inside a script called back from a native
     {"call_back(function(a, b) { return add_ints(a, \"b\"); })", k_type_error},
     {"call_back(function(a, b) { return a + b; })", "=3"},
-    // a script's own error is the caller's generic failure
-    {"call_back(function(a, b) { throw \"own\"; })", "!SqFunc<> call failed"},
-    {"(function() { throw \"plain\"; })()", "!SqFunc<> call failed"},
+    // a script's own error keeps its text through the native that called it
+    {"call_back(function(a, b) { throw \"own\"; })", "!own"},
+    {"(function() { throw \"plain\"; })()", "!plain"},
     // scripts may catch a native's error like any other
     {"(function() { try { add_ints(null, 1); } catch (e) { return \"caught \" + e; } })()",
      "=caught sq_get*() failed (type error)"},
@@ -389,4 +389,34 @@ TEST(ScriptFunctions, AFailedCallLeavesTheScriptsOwnErrorAsTheLastError)
   ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(t.vm, -1, &last)));
   EXPECT_STREQ(last, "own words");
   sq_settop(t.vm, top);
+}
+
+// A failure deep inside natives that call scripts back keeps its cause: the
+// innermost text reaches the native caller, and one call stack is printed
+// where it arose, not one per level.
+TEST(NativeCalls, NestedFailurePrintsOneCallStackWithItsCause)
+{
+  GlueVM t;
+  ASSERT_TRUE(t.run("function deep() { throw \"the cause\"; }\n"
+                    "function outer() {\n"
+                    "  return call_back(function(a, b) { return call_back(function(c, d) { return deep(); }); });\n"
+                    "}\n"));
+  SqFunc<int> outer;
+  outer.set(t.vm, t.eval("outer"));
+  for (int round = 0; round < 2; round++) {  // the same failure again is reported again
+    std::string text;
+    std::string out = capture_stdout([&] {
+      try {
+        outer();
+      } catch (const SquirrelError& e) {
+        text = e.desc;
+      }
+    });
+    EXPECT_EQ(text, "the cause");
+    size_t first = out.find("\nCALLSTACK\n");
+    ASSERT_NE(first, std::string::npos) << out;
+    EXPECT_EQ(out.find("\nCALLSTACK\n", first + 1), std::string::npos) << out;
+    EXPECT_NE(out.find("ERROR: the cause (in deep())"), std::string::npos) << out;
+  }
+  outer.release();
 }

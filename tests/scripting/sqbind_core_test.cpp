@@ -3,6 +3,8 @@
 
 #include "script_test_support.h"
 
+#include "engine/paths.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -98,7 +100,15 @@ TEST(ScriptFiles, MissingFileFailsSilentlyAndBadFileReports)
   fputs("x <- (;\n", f);
   fclose(f);
   out = capture_stdout([&] { EXPECT_FALSE(run_script_file(t.vm, path)); });
-  EXPECT_EQ(out, std::string("bin/") + path + "(1,7): error: expression expected\n");
+  // A script outside the program's folder is named by its own path...
+  EXPECT_EQ(out, std::string(path) + "(1,7): error: expression expected\n");
+  // ...one inside it from the folder the program lives in.
+  char saved[sizeof(app_path)];
+  memcpy(saved, app_path, sizeof(saved));
+  strcpy(app_path, "/tmp/");
+  out = capture_stdout([&] { EXPECT_FALSE(run_script_file(t.vm, path)); });
+  memcpy(app_path, saved, sizeof(saved));
+  EXPECT_EQ(out, std::string("bin/") + (path + 5) + "(1,7): error: expression expected\n");
   EXPECT_EQ(sq_gettop(t.vm), top);
 }
 

@@ -4,6 +4,9 @@
 // plug-in height, splash) and the noise natives.
 #include "natives_fixture.h"
 
+#include "scripting/bitMap.h"
+#include "scripting/worldGenClasses.h"
+
 #include "scripting/worldNativesServices.h"
 
 #include "engine/font.h"
@@ -352,4 +355,45 @@ TEST(TerrainNatives, GeneratorPreconditionsAreScriptErrorsNotFatal)
   for (const Case& c : cases) EXPECT_EQ(t.errorOf(c.code), c.error) << c.code;
   // The VM goes on working afterwards.
   EXPECT_EQ(t.errorOf("add_simplex_noise(0.0, 2.0, 64, 1, 0.5)"), "");
+}
+
+// A radius, rectangle or count far beyond what the 256 x 256 wrapping world
+// holds once froze the game for minutes; now it is a script error at once,
+// and the sizes the world scripts use still run.
+TEST(TerrainNatives, WorkIsBoundedByWhatTheWorldHolds)
+{
+  NativesVM t;
+  register_bit_map(t.vm);
+  register_droplet_erosion(t.vm);
+  const char* calls[] = {
+      "flatten_circle(0.0, 0.0, 1e9, 1.0, 1.0, 1.0)",
+      "flatten_circle(0.0, 0.0, 1e30 * 1e30, 1.0, 1.0, 1.0)",
+      "get_average_circle_height(0.0, 0.0, 3e8)",
+      "gen_crater(1.0, 1.0, 5e7, 0.3)",
+      "gen_crater(1.0, 1.0, -5e7, 0.3)",
+      "HmapMask(0.0).processRect(-1e9, 0.0, 1e9, 3.0, function(x, z, v) { return v; })",
+      "HmapMask(0.0).processRect(0.0, -3e9, 3.0, 3e9, function(x, z, v) { return v; })",
+      "BitMap(function(x, z) { return true; }).placePoints(100000, function(x, z) {})",
+      "BitMap(function(x, z) { return true; }).placeCircles(array(5000, 1.0), function(x, z, r) {})",
+      "gen_droplet_erosion(2000000000, null)",
+      "gen_droplet_erosion(-1, null)",
+      "add_simplex_noise(0.0, 2.0, 64, 100000000, 0.5)",
+      "fractal_noise1(0.5, 2000000000, null, 0.5)",
+      "tiled_fractal_noise2(0.5, 0.5, 4, 2000000000, null, 0.5)",
+      "HmapMask.fromSimplexNoise(1.0, 4.0, 2000000000, null, 0.5)",
+  };
+  for (const char* c : calls) {
+    SCOPED_TRACE(c);
+    EXPECT_NE(t.errorOf(c).find("out of range"), std::string::npos) << t.errorOf(c);
+  }
+  const char* sane[] = {
+      "flatten_circle(10.0, 10.0, 300.0, 1.0, 1.0, 1.0)",
+      "get_average_circle_height(0.0, 0.0, 1000.0)",
+      "gen_crater(1.0, 1.0, 11.0, 0.3)",
+      "HmapMask(0.0).processRect(-600.0, 0.0, 400.0, 3.0, function(x, z, v) { return v + 1; })",
+      "BitMap(function(x, z) { return true; }).placePoints(20, function(x, z) {})",
+      "gen_droplet_erosion(15000, null)",
+      "fractal_noise1(0.5, 32, null, 0.5)",
+  };
+  for (const char* c : sane) EXPECT_EQ(t.errorOf(c), "") << c;
 }

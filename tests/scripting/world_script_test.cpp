@@ -451,13 +451,13 @@ TEST_F(WorldScriptTest, PalettesOnlyChangeReloadsThemWithoutRunningScripts)
   EXPECT_EQ(evalInt("runs"), 1);
   EXPECT_EQ(evalInt("sea & 0xFFFFFFFF"), 0xFF00FF00);
 
-  // A broken table keeps the old one, says why, and still regenerates.
-  write("gen/palettes.csv", "name,ground,water\nsea,0xFF00FF00\n");
+  // An unreadable table keeps the old one, says why, and still regenerates.
+  write("gen/palettes.csv", "");
   int before = world_script_calls.grabSceneImage;
   reload_world_script_if_changed();
   EXPECT_EQ(world_script_calls.grabSceneImage, before + 1);
   EXPECT_EQ(error_text().rfind("Error in world gen script:\n", 0), 0u);
-  EXPECT_NE(error_text().find("palettes.csv(2)"), std::string::npos) << error_text();
+  EXPECT_NE(error_text().find("error reading "), std::string::npos) << error_text();
   EXPECT_EQ(evalInt("sea & 0xFFFFFFFF"), 0xFF00FF00);
 
   // Touching a script re-runs every script.

@@ -1,0 +1,194 @@
+// Writes the binary seed inputs of the fuzz targets with the program's own
+// writers (and, for meshes, which nothing in the program writes, with the
+// layout the reader expects): seeds <out-dir> makes <out-dir>/<target>/*.
+// make_corpus.sh adds the text and texture files that ship with the game.
+#include "fuzz/fuzzSupport.h"
+
+#include "scripting/scriptSave.h"
+#include "scripting/sqbind.h"
+
+#include "engine/config.h"
+#include "engine/d3d_misc.h"
+#include "engine/mesh.h"
+#include "engine/shaderCache.h"
+#include "engine/streams.h"
+#include "engine/tga.h"
+#include "world/heightmapData.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+static std::string out_dir;
+
+static void put(const std::string& target, const std::string& name, const void* data, size_t size)
+{
+  fs::create_directories(out_dir + "/" + target);
+  std::ofstream f(out_dir + "/" + target + "/" + name, std::ios::binary);
+  f.write((const char*)data, (std::streamsize)size);
+}
+
+static void put(const std::string& target, const std::string& name, const MemoryOutputBuffer& b)
+{
+  put(target, name, b.bytes.data, size_t(b.bytes.num));
+}
+
+static void copy_file(const std::string& target, const std::string& name, const std::string& from)
+{
+  std::ifstream in(from, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  put(target, name, bytes.data(), bytes.size());
+}
+
+static void tga_seeds()
+{
+  const uint32_t px[6] = {0xFF000000, 0xFFFFFFFF, 0x80112233, 0x00FF00FF, 1, 2};
+  MemoryOutputBuffer a, b;
+  write_tga(a, px, 2, 3, 8);
+  write_tga(b, px, 1, 1, 4);
+  put("tga", "2x3.tga", a);
+  put("tga", "1x1.tga", b);
+}
+
+static void world_seeds()
+{
+  HeightmapData::reset();
+  MemoryOutputBuffer flat;
+  HeightmapData::saveWorldData(flat);
+  put("world_data", "flat.bin", flat);
+}
+
+// Runs code in vm and returns the value of expr.
+static sqbind::SqObject value_of(HSQUIRRELVM vm, const char* code)
+{
+  sqbind::StackRestore restore(vm);
+  std::string src = code;
+  compile_script_buffer(vm, src.c_str(), (SQInteger)src.size(), "seeds");
+  sq_pushroottable(vm);
+  sq_call(vm, 1, SQTrue, SQTrue);
+  return sqbind::SqObject::fromStack(vm, -1);
+}
+
+static void value_seeds()
+{
+  HSQUIRRELVM vm = open_script_vm(1024);
+  const char* plain[] = {
+      "return null;", "return true;", "return \"text\";", "return -123456;", "return 1.5;",
+      "return [1, 2.5, \"three\", [null, false], {a = 1}];",
+      "return {name = \"sea\", ground = -14663584, list = [1, 2, 3], nested = {deep = {deeper = [1]}}};",
+  };
+  int i = 0;
+  for (const char* code : plain) {
+    MemoryOutputBuffer out;
+    save_data(value_of(vm, code), out);
+    put("plain_values", "v" + std::to_string(i++), out);
+  }
+  const char* script =
+      "class P { </ persistent = true /> name = \"\"; n = 0; function onLoaded() { n++; } }\n"
+      "class A { function m() { return 1; } }\n"
+      "function f() { return this; }\n";
+  value_of(vm, (std::string(script) + "return null;").c_str());
+  const char* graphs[] = {
+      "local t = {x = 1}; return [t, t, {self = t}];",
+      "local p = P(); p.name = \"p\"; return {p = p, again = p, fn = f, m = A.m};",
+      "local p = P(); return [p, {q = p, list = [p, 2.0, \"s\"]}];",
+  };
+  i = 0;
+  for (const char* code : graphs) {
+    MemoryOutputBuffer out;
+    sqbind::SqObject v = value_of(vm, code);
+    try {
+      save_script_data(v, out);
+      save_ref(v, out);
+      save_script_refs(out);
+    } catch (const OutputStream::Exception& e) {
+      fprintf(stderr, "seeds: graph %d not written: %s\n", i, e.message);
+      saved_object_list.clear();
+      continue;
+    }
+    put("object_graphs", "g" + std::to_string(i++), out);
+  }
+  close_script_vm(vm);
+}
+
+static void mesh_seed()
+{
+  std::vector<uint8_t> p;
+  auto u8 = [&](unsigned v) { p.push_back(uint8_t(v)); };
+  auto u32 = [&](uint32_t v) {
+    for (int k = 0; k < 4; k++) p.push_back(uint8_t(v >> (8 * k)));
+  };
+  auto str = [&](const char* s) {
+    u8((unsigned)strlen(s));
+    p.insert(p.end(), s, s + strlen(s));
+    u8(0);
+  };
+  str("inst_simple.sh");
+  str("inst_simple_dr.sh");
+  u8(1);
+  str("rock.dds");
+  u8(1);
+  for (int k = 0; k < 4; k++) u32(0x3F800000);
+  VertexElementDesc e = {};
+  e.offset = 0;
+  e.stream = 0;
+  e.type = 3;  // FLOAT3
+  u8(1);
+  p.insert(p.end(), (const uint8_t*)&e, (const uint8_t*)&e + sizeof(e));
+  u32(12);
+  u32(3);
+  u32(1);
+  p.resize(p.size() + 36, 0);
+  for (unsigned ix : {0u, 1u, 2u}) {
+    u8(ix);
+    u8(0);
+  }
+  std::vector<uint8_t> f;
+  for (uint32_t v : {uint32_t(MESH_FILE_VERSION), uint32_t(p.size())})
+    for (int k = 0; k < 4; k++) f.push_back(uint8_t(v >> (8 * k)));
+  f.insert(f.end(), p.begin(), p.end());
+  put("mesh", "triangle.mesh", f.data(), f.size());
+}
+
+static void shader_cache_seeds()
+{
+  std::string path = fuzz_dir() + "/seed.cache";
+  DynArray<TempString<260>> deps;
+  deps.push_back(TempString<260>("land.sh"));
+  deps.push_back(TempString<260>("prelude.glsl"));
+  const char vs[] = "vertex code", ps[] = "pixel code!";
+  if (write_shader_cache(path.c_str(), deps, vs, (int)sizeof(vs), ps, (int)sizeof(ps)))
+    copy_file("shader_cache", "two_deps.cache", path);
+}
+
+static void config_seeds()
+{
+  std::string path = fuzz_dir() + "/settings";
+  set_config_path(path.c_str());
+  set_config_int("width", 1280);
+  set_config_str("name", "odd \"bytes\"\n\x01", -1);
+  int raw = 7;
+  write_config_value("a", 4, &raw, 4);
+  copy_file("config", "settings", path);
+}
+
+int main(int argc, char** argv)
+{
+  if (argc != 2) {
+    fprintf(stderr, "usage: seeds <out-dir>\n");
+    return 2;
+  }
+  out_dir = argv[1];
+  tga_seeds();
+  world_seeds();
+  value_seeds();
+  mesh_seed();
+  shader_cache_seeds();
+  config_seeds();
+  return 0;
+}
