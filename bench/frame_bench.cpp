@@ -9,6 +9,11 @@
 // processor time of all the program's threads per frame (what a machine with
 // fewer cores than threads has to fit into the frame). Mesa's software
 // renderer runs with LP_NUM_THREADS=2 unless the environment says otherwise.
+// Also: the same frame over the populated world (tests/worldrender/
+// scene_objects.h: castle, village, trees, portal, live effects); 10,000
+// live particles updated and drawn by the effects pass; 5,000 instances of
+// one mesh drawn. Their cpu_ms is the main thread's processor time, without
+// the software rasteriser's threads.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -27,6 +32,7 @@
 #include "gl/asset_dir.h"
 #include "worldrender/hmRender.h"
 #include "worldrender/scenePasses.h"
+#include "worldrender/scene_objects.h"
 #include "worldrender/scene_renderer_rig.h"
 #include "worldrender/scene_test_world.h"
 
@@ -45,8 +51,9 @@ struct FrameRig
   SDL_Window* window = nullptr;
   TempAppDir assets;
   bool assets_open = false;
+  bool objects_open = false;
 
-  bool open(int quality)
+  bool open(int quality, bool populated = false)
   {
     setenv("LP_NUM_THREADS", "2", 0);
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
@@ -66,6 +73,11 @@ struct FrameRig
     assets_open = true;
     if (!open_scene_renderer(assets, quality)) return false;
     build_scene_test_world();
+    if (populated) {
+      if (!scene_objects::open(assets)) return false;
+      objects_open = true;
+      scene_objects::populate();
+    }
     const Matrix44 camera = scene_test_camera();
     scene_doubles::camera_view = camera;
     camera_pos = camera_prev_pos = camera.row[3];
@@ -74,6 +86,8 @@ struct FrameRig
 
   void close()
   {
+    if (objects_open) scene_objects::close();
+    objects_open = false;
     if (d3d) {
       close_scene_renderer();
       close_d3d();
@@ -102,6 +116,13 @@ double process_cpu_ms()
   return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
+double thread_cpu_ms()
+{
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
 double percentile(std::vector<double> v, double p)
 {
   if (v.empty()) return 0.0;
@@ -114,10 +135,12 @@ void BM_Frame(benchmark::State& state)
 {
   const int quality = int(state.range(0));
   use_ppaa = state.range(1) != 0;
+  mlaa_near_edges_only = state.range(1) != 2;
   const bool after_tick = state.range(2) != 0;
+  const bool populated = state.range(3) != 0;
   use_postfx = true;
   FrameRig rig;
-  if (!rig.open(quality)) {
+  if (!rig.open(quality, populated)) {
     state.SkipWithError("no GL device");
     rig.close();
     return;
@@ -138,23 +161,113 @@ void BM_Frame(benchmark::State& state)
   state.counters["median_ms"] = percentile(ms, 0.5);
   state.counters["p95_ms"] = percentile(ms, 0.95);
   std::string label = quality ? "high quality" : "low quality";
-  if (use_ppaa) label += ", MLAA";
+  if (use_ppaa) label += mlaa_near_edges_only ? ", MLAA" : ", MLAA over the whole screen (before)";
   label += after_tick ? ", after a tick" : ", between ticks";
+  if (populated) label += ", populated";
   state.SetLabel(label);
   rig.close();
   use_ppaa = false;
+  mlaa_near_edges_only = true;
+}
+
+// Runs body once per iteration; reports the main thread's processor time
+// and the wall time per iteration, the GPU waited for.
+template <class Body>
+void measure(benchmark::State& state, Body body)
+{
+  std::vector<double> ms;
+  const double cpu_start = thread_cpu_ms();
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    body();
+    flush_gpu();
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    state.SetIterationTime(s);
+    ms.push_back(s * 1000.0);
+  }
+  state.counters["cpu_ms"] = ms.empty() ? 0.0 : (thread_cpu_ms() - cpu_start) / double(ms.size());
+  state.counters["median_ms"] = percentile(ms, 0.5);
+}
+
+// 10,000 live particles (half blend, half glow) over the whole view: one
+// tick's update and one frame of the effects pass (range 1), or the update
+// and the writing of the records alone, without drawing (range 0).
+void BM_Particles(benchmark::State& state)
+{
+  const bool draw = state.range(0) != 0;
+  FrameRig rig;
+  if (!rig.open(0, true)) {
+    state.SkipWithError("no GL device");
+    rig.close();
+    return;
+  }
+  reset_common_fx();
+  static FloatRamp grow(0.5f, 2.f), turn(0.f, 1.f);
+  const vec4f cam = scene_test_camera().row[3];
+  for (int i = 0; i < 10000; ++i) {
+    const vec4f p = cam + make4f(float(i % 100) * 0.6f - 30.f, float((i / 100) % 10) * 0.8f, 20.f + float(i / 1000) * 3.f, 0.f);
+    (i & 1 ? add_glow_particle : add_blend_particle)(p, make4f(0, 0.2f, 0, 0.1f), make4f(0, 0, 0, 0), 1e6f, 0.f, 0.4f,
+                                                     0x80FFC080u, 0.f, 0.f, 64.f, 0.f, 1.f, &scene_objects::fade,
+                                                     &grow, &turn);
+  }
+  if (draw) {
+    measure(state, [] {
+      update_common_fx(0.05f);
+      render_common_fx(0.02f, 0.4f);
+    });
+  } else {
+    measure(state, [] {
+      update_common_fx(0.05f);
+      for (const ParticlePool* pool : {&blend_particles, &glow_particles}) {
+        common_vb_writer.begin([](int, int) {}, 0);
+        write_particle_instances(*pool, 0.02f, 0.4f);
+        common_vb_writer.flush(true);
+      }
+    });
+  }
+  state.SetLabel(draw ? "10,000 particles updated and drawn" : "10,000 particles updated and written");
+  rig.close();
+}
+
+// 5,000 trees queued and drawn through one renderer.
+void BM_Instances(benchmark::State& state)
+{
+  FrameRig rig;
+  if (!rig.open(int(state.range(0)), true)) {
+    state.SkipWithError("no GL device");
+    rig.close();
+    return;
+  }
+  set_render_target(scene_image, 0, true);
+  set_zenable(true);
+  measure(state, [] {
+    for (int i = 0; i < 5000; ++i)
+      queue_simple(tree1_inst, object_matrix(make4f(float(i % 100) * 2.f, 0.f, 120.f + float(i / 100) * 2.f, 1.f), 0.f, 1.f),
+                   0x00FFFFFFu);
+    tree1_inst.render();
+  });
+  state.SetLabel(state.range(0) ? "5,000 instances, high quality" : "5,000 instances, low quality");
+  set_back_buffer_target();
+  rig.close();
 }
 
 }  // namespace
 
-// (quality, MLAA, after a tick)
+BENCHMARK(BM_Particles)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_Instances)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// (quality, MLAA (2: the whole-screen passes), after a tick, populated)
 BENCHMARK(BM_Frame)
-    ->Args({0, 0, 1})
-    ->Args({1, 0, 1})
-    ->Args({0, 0, 0})
-    ->Args({1, 0, 0})
-    ->Args({0, 1, 1})
-    ->Args({1, 1, 1})
+    ->Args({0, 0, 1, 0})
+    ->Args({1, 0, 1, 0})
+    ->Args({0, 0, 0, 0})
+    ->Args({1, 0, 0, 0})
+    ->Args({0, 1, 1, 0})
+    ->Args({1, 1, 1, 0})
+    ->Args({0, 2, 1, 0})
+    ->Args({1, 2, 1, 0})
+    ->Args({0, 0, 1, 1})
+    ->Args({1, 0, 1, 1})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);

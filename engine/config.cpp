@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -352,10 +353,11 @@ static bool save_store(const std::string& path, const std::string& folder, int f
   return true;
 }
 
-bool write_config_value(const char* name, int type, const void* data, int bytes)
+// One locked read-modify-write of the store: `change` gets the stored entry
+// of `name` (null when missing) and fills the entry to store; false from it
+// leaves the file as it was.
+static bool update_store(const char* name, const std::function<bool(const ConfigEntry*, ConfigEntry&)>& change)
 {
-  if (!name || !name[0] || bytes < 0 || (bytes > 0 && !data)) return false;
-  if (type == CONFIG_TYPE_INT ? bytes != 4 : type != CONFIG_TYPE_STR) return false;
   std::string path = config_file_path();
   if (path.empty()) return false;
   std::string folder = folder_of(path);
@@ -373,17 +375,45 @@ bool write_config_value(const char* name, int type, const void* data, int bytes)
   std::vector<ConfigEntry> store;
   bool ok = load_store(path, store);
   if (ok) {
-    ConfigEntry entry{name, type, std::string(static_cast<const char*>(data), size_t(bytes))};
-    if (ConfigEntry* old = find_entry(store, name)) {
-      old->type = type;
-      old->data = entry.data;
-    } else {
-      store.push_back(entry);
+    ConfigEntry* old = find_entry(store, name);
+    ConfigEntry entry{name, CONFIG_TYPE_NONE, std::string()};
+    ok = change(old, entry);
+    if (ok) {
+      if (old) {
+        old->type = entry.type;
+        old->data = entry.data;
+      } else {
+        store.push_back(entry);
+      }
+      ok = save_store(path, folder, folder_fd, store);
     }
-    ok = save_store(path, folder, folder_fd, store);
   }
   close(folder_fd);   // also releases the lock
   return ok;
+}
+
+bool write_config_value(const char* name, int type, const void* data, int bytes)
+{
+  if (!name || !name[0] || bytes < 0 || (bytes > 0 && !data)) return false;
+  if (type == CONFIG_TYPE_INT ? bytes != 4 : type != CONFIG_TYPE_STR) return false;
+  return update_store(name, [&](const ConfigEntry*, ConfigEntry& out) {
+    out.type = type;
+    out.data.assign(static_cast<const char*>(data), size_t(bytes));
+    return true;
+  });
+}
+
+bool set_config_int_bits(const char* name, int mask, int bits)
+{
+  if (!name || !name[0]) return false;
+  return update_store(name, [&](const ConfigEntry* old, ConfigEntry& out) {
+    int32_t v = 0;
+    if (old && old->type == CONFIG_TYPE_INT && old->data.size() == 4) memcpy(&v, old->data.data(), 4);
+    v = int32_t((uint32_t(v) & ~uint32_t(mask)) | (uint32_t(bits) & uint32_t(mask)));
+    out.type = CONFIG_TYPE_INT;
+    out.data.assign(reinterpret_cast<const char*>(&v), 4);
+    return true;
+  });
 }
 
 bool read_config_value(const char* name, int* type, void* data, int* bytes)
@@ -525,4 +555,7 @@ void read_app_config(int argc, char** argv)
       gfx_quality = 0;
     }
   }
+  debug("settings: fullscreen %d, anti-aliasing %d, vsync %d, object shadows %d, land shadows %d, quality %s",
+        int(config_fullscreen), int(use_ppaa), int(app_use_vsync), int(use_obj_shadows), land_shadow_quality,
+        gfx_quality == 0 ? gfx_quality_name[0] : gfx_quality_name[1]);
 }

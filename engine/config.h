@@ -55,6 +55,10 @@ bool get_config_int(const char* name, int* value);
 // Reads at most size - 1 bytes and terminates them; true only when the value
 // exists, is a string and fits. On failure the buffer is not touched.
 bool get_config_str(const char* name, char* buffer, int size);
+// Replaces the bits of `mask` in the integer value `name` by those of `bits`
+// and keeps the others as stored (0 when missing or not an integer), in one
+// locked read-modify-write, so a bit another program wrote meanwhile stays.
+bool set_config_int_bits(const char* name, int mask, int bits);
 
 // Fills the settings from the store, then from the command-line switches
 // ("-720", "-360", "-1024", "-aa", "-noaa", "-vs", "-novs", "-fullscr",

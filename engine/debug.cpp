@@ -10,7 +10,7 @@
 
 extern char** environ;
 
-static const char* const k_window_title = "Quillmere 0.22";
+static const char* window_title = "Quillmere 0.22";
 
 static void (*fatal_close_hook)() = nullptr;
 static bool message_boxes_enabled = true;
@@ -18,6 +18,7 @@ static bool in_fatal = false;
 
 void set_fatal_close_hook(void (*hook)()) { fatal_close_hook = hook; }
 void set_message_boxes_enabled(bool enabled) { message_boxes_enabled = enabled; }
+void set_message_box_window_title(const char* title) { window_title = title ? title : ""; }
 
 void vdebug(const char* fmt, va_list args) { vfprintf(stdout, fmt, args); }
 
@@ -56,7 +57,7 @@ void error_message(const char* text)
   debug("ERROR: %s", text);
   if (!display_available()) return;
   char title[256];
-  snprintf(title, sizeof(title), "%s - FATAL ERROR", k_window_title);
+  snprintf(title, sizeof(title), "%s - FATAL ERROR", window_title);
   // The X toolkit's message window works with or without a window manager;
   // SDL's own box waits forever for a window manager that may not be there.
   const char* argv[] = {"xmessage", "-center", "-title", title, "-buttons", "OK:0", "-default", "OK", text, nullptr};

@@ -43,3 +43,6 @@ void error_message(const char* text);
 // boxes may be shown at all.
 void set_fatal_close_hook(void (*hook)());
 void set_message_boxes_enabled(bool enabled);
+// The window title that error boxes name in their caption (the game's by
+// default; the launcher sets its own). The text must outlive its use.
+void set_message_box_window_title(const char* title);

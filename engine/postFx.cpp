@@ -17,6 +17,7 @@ Texture edge_tex = nullptr, mlaa_tex_a = nullptr, mlaa_tex_b = nullptr, mlaa_tex
 vec4f postfx_params = {0.f, 0.f, 0.f, 0.f};
 bool use_postfx = true;
 bool use_wireframe = false;
+bool mlaa_near_edges_only = true;
 const char single_rt_defines[] = "SINGLE_RT\0 1\0";
 
 static Shader* postfx_main_shader = nullptr;
@@ -28,8 +29,12 @@ static Shader* mlaa_cols_first_shader = nullptr;
 static Shader* mlaa_cols_shader = nullptr;
 static Shader* mlaa_cols_final_shader = nullptr;
 static Shader* mlaa_combine_shader = nullptr;
+static Shader* mlaa_edge_near_shader = nullptr;
+static Shader* mlaa_runs_first_shader = nullptr;
+static Shader* mlaa_runs_shader = nullptr;
 
 enum { ADDR_WRAP = 0, ADDR_CLAMP = 1 };
+enum { CMP_EQUAL = 3, CMP_ALWAYS = 8 };  // stencil comparisons
 enum { MLAA_STEPS = 8 };  // run lengths double per pass: up to 255 pixels
 
 void init_post_effects()
@@ -56,13 +61,17 @@ void init_post_effects()
   mlaa_cols_shader = create_shader("mlaa_cols.sh", nullptr);
   mlaa_cols_final_shader = create_shader("mlaa_cols.sh", "FINAL\0 1\0");
   mlaa_combine_shader = create_shader("mlaa_combine.sh", nullptr);
+  mlaa_edge_near_shader = create_shader("mlaa_edge.sh", "NEAR_ONLY\0 1\0");
+  mlaa_runs_first_shader = create_shader("mlaa_runs_both.sh", "FIRST\0 1\0");
+  mlaa_runs_shader = create_shader("mlaa_runs_both.sh", nullptr);
 }
 
 void close_post_effects()
 {
   Shader** shaders[] = {&postfx_main_shader, &postfx_none_shader, &mlaa_edge_shader,
                         &mlaa_rows_first_shader, &mlaa_rows_shader, &mlaa_cols_first_shader,
-                        &mlaa_cols_shader, &mlaa_cols_final_shader, &mlaa_combine_shader};
+                        &mlaa_cols_shader, &mlaa_cols_final_shader, &mlaa_combine_shader,
+                        &mlaa_edge_near_shader, &mlaa_runs_first_shader, &mlaa_runs_shader};
   for (Shader** s : shaders) {
     destroy_shader(*s);
     *s = nullptr;
@@ -90,21 +99,96 @@ static void draw_pass(const char* name)
   draw_postfx();
 }
 
+// 4. Blend each pixel with its neighbours across the edges by the area the
+//    reconstructed edge line leaves on the other side, into mlaa_tex_a; the
+//    runs are in mlaa_tex_b.
+static void mlaa_combine(const float pixel[4])
+{
+  set_shader(mlaa_combine_shader);
+  set_texture(0, scene_tex);
+  set_texture(1, edge_tex);
+  set_texture(2, mlaa_tex_b);
+  set_texture_address(1, ADDR_WRAP);
+  set_texture_address(2, ADDR_WRAP);
+  set_vs_constants(17, pixel, 1);
+  set_ps_constants(0, pixel, 1);
+  draw_pass("mlaa combine");
+}
+
+// The same picture as the full-screen passes below, with the work after the
+// edge pass done only near edges: the edge pass marks those pixels in the
+// stencil and clears the edge flags of the rest; four passes find the runs
+// along rows and columns together; and the blend starts from a copy of
+// the scene, since it leaves every pixel away from an edge as it is.
+static void apply_mlaa_near_edges(const float pixel[4])
+{
+  float w = (float)d3d_wd, h = (float)d3d_ht;
+  set_zenable(false);
+
+  // 1. Edges, and the stencil mark of the pixels near one.
+  set_render_target(edge_tex, 0, true);
+  clear_view(0);
+  set_stencil_test(1, 1, CMP_ALWAYS);
+  set_stencil_replace_bits(1);
+  set_shader(mlaa_edge_near_shader);
+  set_texture(0, scene_tex);
+  set_texture_address(0, ADDR_CLAMP);
+  set_vs_constants(17, pixel, 1);
+  draw_pass("mlaa edges");
+  set_stencil_replace_bits(0);
+  set_stencil_test(1, 1, CMP_EQUAL);
+
+  // 2. Runs along rows (r, g) and columns (b, a); unmarked pixels keep the
+  //    0 of the clear.
+  for (Texture t : {mlaa_tex_a, mlaa_tex_b}) {
+    set_render_target(t, 0, true);
+    clear_view_color(0);
+  }
+  //    The first pass reaches 4 pixels, each further one four times as far:
+  //    16, 64, 256, enough for counts up to 255.
+  set_texture(0, edge_tex);
+  for (int step = 1; step <= 64; step *= 4) {
+    set_render_target(mlaa_tex_a, 0, true);
+    if (step >= 4) set_texture(1, mlaa_tex_b);
+    const float c17[4] = {1.f / w, 1.f / h, step / w, step / h};
+    const float c0[4] = {step / 255.f, 0.f, 0.f, 0.f};
+    set_vs_constants(17, c17, 1);
+    set_ps_constants(0, c0, 1);
+    if (step <= 4) set_shader(step == 1 ? mlaa_runs_first_shader : mlaa_runs_shader);
+    draw_pass("mlaa runs");
+    std::swap(mlaa_tex_a, mlaa_tex_b);
+  }
+
+  // 3. The blend over a copy of the scene.
+  copy_texture(scene_tex, mlaa_tex_a);
+  set_render_target(mlaa_tex_a, 0, true);
+  mlaa_combine(pixel);
+  set_stencil_test(0, 0, CMP_ALWAYS);
+  set_render_target(mlaa_tex_a, 0, false);
+  set_zenable(true);  // as the scene paths leave it
+}
+
 void apply_mlaa()
 {
   float w = (float)d3d_wd, h = (float)d3d_ht;
   set_screen_tc_constants();
+  const float pixel[4] = {1.f / w, 1.f / h, 0.f, 0.f};
 
   // The MLAA textures hold edge flags and run lengths, not colours: every
   // read must land on one texel. The stages go back to linear at the end.
   for (int stage = 0; stage < 3; ++stage) set_texture_filter(stage, false);
+  if (mlaa_near_edges_only) {
+    apply_mlaa_near_edges(pixel);
+    std::swap(scene_tex, mlaa_tex_a);
+    for (int stage = 0; stage < 3; ++stage) set_texture_filter(stage, true);
+    return;
+  }
 
   // 1. Edges between each pixel and its neighbours below and to the right.
   set_render_target(edge_tex, 0, false);
   set_shader(mlaa_edge_shader);
   set_texture(0, scene_tex);
   set_texture_address(0, ADDR_CLAMP);
-  const float pixel[4] = {1.f / w, 1.f / h, 0.f, 0.f};
   set_vs_constants(17, pixel, 1);
   draw_pass("mlaa edges");
 
@@ -154,19 +238,10 @@ void apply_mlaa()
     std::swap(mlaa_tex_a, mlaa_tex_c);
   }
 
-  // 4. Blend each pixel with its neighbours across the edges by the area the
-  //    reconstructed edge line leaves on the other side.
+  // 4. The blend.
   set_color_write_mask(15);
   set_render_target(mlaa_tex_a, 0, false);
-  set_shader(mlaa_combine_shader);
-  set_texture(0, scene_tex);
-  set_texture(1, edge_tex);
-  set_texture(2, mlaa_tex_b);
-  set_texture_address(1, ADDR_WRAP);
-  set_texture_address(2, ADDR_WRAP);
-  set_vs_constants(17, pixel, 1);
-  set_ps_constants(0, pixel, 1);
-  draw_pass("mlaa combine");
+  mlaa_combine(pixel);
 
   // 5. The anti-aliased image becomes the scene image.
   std::swap(scene_tex, mlaa_tex_a);

@@ -1,9 +1,11 @@
 // Post effects: the last step of every 3D frame. The scene paths draw into
 // the scene image (scene_tex); apply_post_effects optionally anti-aliases it
-// with morphological anti-aliasing (MLAA, 18 full-screen passes: edges, eight
-// row passes, eight column passes, combine) and then draws it onto the back
-// buffer through the final post-effect pass, which lays the frame colour
-// (postfx_params) over the picture.
+// with morphological anti-aliasing (MLAA: edges, four run passes over rows
+// and columns together, combine; all but the edge pass only where the
+// stencil marks a pixel near an edge) and then draws it onto the back buffer
+// through the final post-effect pass, which lays the frame colour
+// (postfx_params) over the picture. MLAA clears the shared depth-stencil
+// buffer for its marks.
 //
 // The module also owns the screen-size textures of the deferred path (the
 // G-buffer and the light image) and the floating-point effects target, made
@@ -16,8 +18,11 @@
 // scene_tex across frames; read the variable.
 //
 // Pass-recorder marks (engine/passRecorder.h): "post effects", then with
-// MLAA "mlaa edges", "mlaa rows" (8), "mlaa columns" (8), "mlaa combine",
-// and last "postfx"; each but the first draws one full-screen quad.
+// MLAA "mlaa edges", "mlaa runs" (4), "mlaa combine", and last "postfx";
+// each but the first draws one full-screen quad. With mlaa_near_edges_only
+// off MLAA runs its earlier form, 18 full-screen passes over every pixel
+// ("mlaa edges", "mlaa rows" (8), "mlaa columns" (8), "mlaa combine"),
+// which gives the same picture.
 //
 // The scene image and the effects target are each one variable known by two
 // names (the engine's and the world renderer's). The scene image's variable
@@ -57,6 +62,9 @@ extern vec4f postfx_params;
 // MLAA switch use_ppaa lives with the configuration (config.h).
 extern bool use_postfx;
 extern bool use_wireframe;
+// MLAA works only near edges (true, the default); false runs every pass
+// over the whole screen, the slower form kept to compare the two.
+extern bool mlaa_near_edges_only;
 
 // Defines of the effect shaders' single-target variants, used when
 // fp_effects_tex exists.

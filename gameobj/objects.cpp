@@ -2,6 +2,7 @@
 // out through a portal, and saving.
 #include "gameobj/objects.h"
 #include "gameobj/sounds.h"
+#include "gameobj/scenery.h"
 
 #include "gameshell/gameModes.h"
 #include "world/heightmapData.h"
@@ -69,6 +70,12 @@ T* new_object(vec4f pos)
   return obj;
 }
 
+template TreeObject* new_object<TreeObject>(vec4f);
+template Stone1StaticObject* new_object<Stone1StaticObject>(vec4f);
+template Menhir1StaticObject* new_object<Menhir1StaticObject>(vec4f);
+template Menhir2StaticObject* new_object<Menhir2StaticObject>(vec4f);
+template StoneCup1Object* new_object<StoneCup1Object>(vec4f);
+
 Player* new_player(vec4f pos) { return new_object<Player>(pos); }
 CastleObject* new_castle(vec4f pos) { return new_object<CastleObject>(pos); }
 
@@ -129,6 +136,7 @@ void Player::move(float, float, vec4f* move, Matrix44*, int turn)
   float fluid = HeightmapData::water[cell >> 8][cell & 255].amount;
   float ground = land_height(pos[0], pos[2]) + (fluid > 0.f ? fluid : -fluid) + 1.5f;
   if (pos[1] < ground) pos[1] = ground;
+  push_out_of_scenery(pos, 0.6f);
 
   if (touched_portal(pos)) {
     debug("gameobj: the player entered a portal");

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "gameshell/gameobjExports.h"
+#include "gameshell/proximity.h"
 
 #include "engine/streams.h"
 
@@ -47,6 +48,7 @@ public:
     DynArray<T*>& list = list_of(static_cast<T*>(nullptr));
     int i = list.find(static_cast<T*>(this));
     if (i >= 0) list.erase(i, 1);
+    remove_proximity_object(this);
   }
 };
 

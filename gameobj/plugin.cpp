@@ -2,7 +2,10 @@
 // binds it, and the functions it binds by name. The game calls 40 of them;
 // the others answer their names and do nothing.
 #include "gameobj/devtools.h"
+#include "gameobj/drawing.h"
+#include "gameobj/effects.h"
 #include "gameobj/menus.h"
+#include "gameobj/scenery.h"
 #include "gameobj/objects.h"
 #include "gameobj/sounds.h"
 
@@ -23,21 +26,17 @@ namespace plugin
 // ---- the world's objects ----
 
 Player* create_player(vec4f pos) { return new_player(pos); }
-void update_gameobj(float)
+
+void update_gameobj(float dt)
 {
+  update_object_effects(dt);
   delete_queued_objects();
   update_object_sounds();
 }
-void render_gameobj(float) {}
-void render_gameobj_shadow(float) {}
 
-// Castles as outlines round their ground, portals as small blocks.
-void render_debug_vis_gameobj(float)
-{
-  for (CastleObject* c : CastleObject_list)
-    draw_debug_vis_wire_box(c->pos - make4f(6.f, 0.f, 6.f, 0.f), c->pos + make4f(6.f, 8.f, 6.f, 0.f), 0xFFE0C080u);
-  for (WorldPortal* p : WorldPortal_list) draw_debug_vis_cube(p->pos + make4f(0.f, 1.5f, 0.f, 0.f), 1.f, 0xFF60A0FFu);
-}
+void render_gameobj(float t) { draw_objects(t); }
+void render_gameobj_shadow(float t) { draw_object_shadows(t); }
+void render_debug_vis_gameobj(float) {}
 
 void remove_all_gameobj()
 {
@@ -47,18 +46,27 @@ void remove_all_gameobj()
 
 void delete_gameobj() { delete_queued_objects(); }
 void save_gameobjs(OutputStream& stream) { save_objects(stream); }
-void load_gameobjs(InputStream& stream) { load_objects(stream); }
+void load_gameobjs(InputStream& stream)
+{
+  load_objects(stream);
+  // Scenery is not saved: it grows again the same way.
+  scatter_scenery();
+}
 BaseObject* get_gameobj_by_ser_id(uint32_t serial_id) { return find_object(serial_id); }
 void on_devmode_click(vec4f origin, vec4f dir) { devmode_click(origin, dir); }
-void render_building(HeightmapData::Surface*, int, int) {}
-void spawn_water_vapor_fx(int, int, float, float) {}
+void render_building(HeightmapData::Surface* surface, int x, int z) { queue_house_tile(surface, x, z); }
+void spawn_water_vapor_fx(int x, int z, float level, float amount) { water_vapor_at(x, z, level, amount); }
 
 float get_land_height(float x, float z) { return land_height(x, z); }
 float get_land_height_at(vec4f p) { return land_height(p[0], p[2]); }
 
 // ---- start-up and shut-down ----
 
-void init_inst_render() { debug("gameobj: init_inst_render"); }
+void init_inst_render()
+{
+  debug("gameobj: init_inst_render");
+  init_object_meshes();
+}
 // The GUI's text and icons; the game made their shaders before binding us.
 void init_new_gui()
 {
@@ -71,7 +79,11 @@ void init_new_gui()
   portal_icon = ui_icons.getIconId("portal");
 }
 void init_spells_ui() { debug("gameobj: init_spells_ui"); }
-void init_gameobj() { debug("gameobj: init_gameobj"); }
+void init_gameobj()
+{
+  debug("gameobj: init_gameobj");
+  init_object_effects();
+}
 void close_spells_ui() { debug("gameobj: close_spells_ui"); }
 
 void close_gameobj()
@@ -79,6 +91,7 @@ void close_gameobj()
   debug("gameobj: close_gameobj");
   stop_object_sounds();
   remove_all_objects();
+  close_object_effects();
 }
 
 // ---- menus and the play screen ----
@@ -121,6 +134,8 @@ void place_castle(int x, int z)
 {
   float cx = float(x & 255) + 0.5f, cz = float(z & 255) + 0.5f;
   new_castle(make4f(cx, land_height(cx, cz), cz, 1.f));
+  // The village and its marks are in place by now: trees keep off them.
+  scatter_scenery();
 }
 
 void place_portal(int x, int z, int target)

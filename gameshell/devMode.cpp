@@ -13,7 +13,6 @@
 #include "gameshell/gameMain.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjFuncs.h"
-#include "gameshell/shellPending.h"
 #include "gameshell/soundEvents.h"
 #include "scripting/hmGenScript.h"
 #include "scripting/worldNativesServices.h"

@@ -10,7 +10,6 @@
 #include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
-#include "gameshell/shellPending.h"
 #include "gameshell/soundEvents.h"
 #include "gameshell/soundScript.h"
 #include "gameshell/warpMode.h"
@@ -33,10 +32,12 @@
 #include "scripting/hmGenScript.h"
 #include "scripting/hmGenScriptServices.h"
 #include "world/heightmapData.h"
+#include "worldrender/commonFx.h"
 #include "worldrender/fluidSurface.h"
 #include "worldrender/hmRender.h"
 #include "worldrender/scenePasses.h"
 #include "worldrender/scenePassesServices.h"
+#include "worldrender/shadows.h"
 #include "worldrender/sky.h"
 
 #include <cmath>
@@ -170,6 +171,8 @@ void close_game()
   if (close_gameobj) close_gameobj();
   free_gameobj();
 
+  close_common_fx();
+  close_shadows();
   close_debug_vis();
   close_post_effects();
   close_land_render();

@@ -6,7 +6,6 @@
 #include "gameshell/gameMain.h"
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
-#include "gameshell/shellPending.h"
 
 #include "gameshell/universe.h"
 

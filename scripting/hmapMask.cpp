@@ -174,21 +174,21 @@ HmapMask* hmap_mask_from_simplex_noise(float scale, float frequency, int octaves
   HmapMask* m = alloc_hmap_mask();
   if (!m) return nullptr;
   const FloatRamp* ramp = float_ramp_of(curve);
+  // Each cell's n = curve(noise) + a * curve(noise of the next octave) + ...,
+  // a = persistence, persistence^2, ..., built octave by octave in the cells.
   float s = frequency / 256.f;
-  for (int z = 0; z < 256; z++)
-    for (int x = 0; x < 256; x++) {
-      float u = float(x) * s, v = float(z) * s, period = frequency;
-      float n = apply_noise_curve(ramp, tiled_noise2(u, v, period));
-      float a = persistence;
-      for (int o = 1; o < octaves; o++) {
-        u = 2.f * u + 0.5f;
-        v = 2.f * v + 0.5f;
-        period = 2.f * period;
-        n += a * apply_noise_curve(ramp, tiled_noise2(u, v, period));
-        a *= persistence;
-      }
-      m->at(x, z) = n * scale;
+  float coord[256];
+  for (int i = 0; i < 256; i++) coord[i] = float(i) * s;
+  float a = persistence;
+  sweep_tiled_noise2_octaves(coord, frequency, octaves, [&](int o, int i, float noise) {
+    if (o == 0) {
+      m->cells[i] = apply_noise_curve(ramp, noise);
+      return;
     }
+    if (i == 0 && o > 1) a *= persistence;
+    m->cells[i] += a * apply_noise_curve(ramp, noise);
+  });
+  for (int i = 0; i < HMAP_CELLS; i++) m->cells[i] = m->cells[i] * scale;
   return m;
 }
 

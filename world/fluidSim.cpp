@@ -382,7 +382,96 @@ inline void flow_out(const StepFactors& f, Water* dst, int x, int z, float A)
   }
 }
 
+// Lanes (first, v0, v1, v2) and (v1, v2, v3, last): a row shifted by one cell.
+inline vec4f shift_right(vec4f v, float first)
+{
+  return _mm_or_ps(_mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)), _mm_set_ss(first));
+}
+inline vec4f shift_left(vec4f v, float last)
+{
+  return _mm_or_ps(_mm_castsi128_ps(_mm_srli_si128(_mm_castps_si128(v), 4)), _mm_setr_ps(0.f, 0.f, 0.f, last));
+}
+
+inline vec4f amounts4(const Water* p) { return make4f(p[0].amount, p[1].amount, p[2].amount, p[3].amount); }
+
+// Pass 2 for the four cells x..x+3 of row z, none of them lava, in one go:
+// every amount gets the same additions in the same order as from flow_out
+// cell after cell. Within the group a cell's amount first receives the +x
+// share of its left neighbour, then loses its own evaporation and outflow,
+// then receives the -x share of its right neighbour; every other cell that
+// the group pours into gets a single share from it. Nothing hardens here, so
+// the land heights stay as they are and every cell's outflow can be worked
+// out up front. Returns false, having written nothing, when some share would
+// land on lava: the one-cell rules then take the group.
+inline bool flow_out4(const StepFactors& f, Water* dst, int x, int z, vec4f A)
+{
+  const int row = z << HMAP_SIZE_SHIFT, i = row + x;
+  const int up = ((z - 1) & HMAP_MASK) << HMAP_SIZE_SHIFT, down = ((z + 1) & HMAP_MASK) << HMAP_SIZE_SHIFT;
+  const int left = row + ((x - 1) & HMAP_MASK), right = row + ((x + 4) & HMAP_MASK);
+
+  vec4f amt = v_ld(&dst[i].amount), u = v_ld(&dst[i + 1].amount);
+  vec4f w = v_ld(&dst[i + 2].amount), foam = v_ld(&dst[i + 3].amount);
+  _MM_TRANSPOSE4_PS(amt, u, w, foam);
+  const vec4f zero = v_zero();
+
+  // Evaporation and the budget B.
+  vec4f wet = v_cmp_neq(A, zero);
+  vec4f shallow = _mm_and_ps(wet, v_cmp_lt(A, v_splat(0.5f)));
+  vec4f lasting = v_cmp_ge(A, v_splat(0.01f));
+  vec4f Bw = A * v_splat(f.dampW);
+  vec4f B = v_sel(shallow, _mm_and_ps(lasting, Bw), A);
+
+  // Outgoing velocities toward -x, -z, +x, +z where the level reaches the land beyond.
+  vec4f h = v_ldu(hmap + i);
+  vec4f L = h + B;
+  vec4f v_xm = v_neg(shift_right(u, dst[left].u));
+  vec4f v_zm = v_neg(make4f(dst[up + x].w, dst[up + x + 1].w, dst[up + x + 2].w, dst[up + x + 3].w));
+  vec4f land_xm = shift_right(h, hmap[left]), land_xp = shift_left(h, hmap[right]);
+  vec4f land_zm = v_ldu(hmap + up + x), land_zp = v_ldu(hmap + down + x);
+  auto out = [&](vec4f v, vec4f land) { return _mm_and_ps(_mm_and_ps(v_cmp_ge(v, zero), v_cmp_le(land, L)), v); };
+  v_xm = out(v_xm, land_xm);
+  v_zm = out(v_zm, land_zm);
+  vec4f v_xp = out(u, land_xp), v_zp = out(w, land_zp);
+  vec4f F = v_xm + v_zm + v_xp + v_zp;
+  vec4f V = F * v_splat(f.outflow);
+  vec4f flows = _mm_and_ps(wet, v_cmp_gt(V, v_splat(0.001f)));
+  V = v_min(B, V);
+  auto share = [&](vec4f v) { return _mm_and_ps(flows, v * V / F); };
+  vec4f s_xm = share(v_xm), s_zm = share(v_zm), s_xp = share(v_xp), s_zp = share(v_zp);
+
+  // A share is a plain addition unless the cell it lands on holds lava.
+  vec4f meets = zero;
+  auto pour = [&](vec4f a, vec4f s) {
+    vec4f given = v_cmp_neq(s, zero);
+    meets = _mm_or_ps(meets, _mm_and_ps(given, v_cmp_lt(a, zero)));
+    return v_sel(given, a + s, a);
+  };
+  amt = pour(amt, shift_right(s_xp, 0.f));
+  amt = v_sel(_mm_and_ps(shallow, lasting), amt + (Bw - A), v_sel(_mm_andnot_ps(lasting, shallow), amt - A, amt));
+  amt = v_sel(flows, amt - V, amt);
+  amt = pour(amt, shift_left(s_xm, 0.f));
+  vec4f ends = pour(make4f(dst[left].amount, 0.f, 0.f, dst[right].amount),
+                    _mm_setr_ps(v_extract_x(s_xm), 0.f, 0.f, v_extract_w(s_xp)));
+  vec4f above = pour(amounts4(dst + up + x), s_zm);
+  vec4f below = pour(amounts4(dst + down + x), s_zp);
+  if (v_any(meets)) { return false; }
+
+  alignas(16) float r[4];
+  v_st(r, amt);
+  for (int k = 0; k < 4; k++) dst[i + k].amount = r[k];
+  dst[left].amount = v_extract_x(ends);
+  dst[right].amount = v_extract_w(ends);
+  v_st(r, above);
+  for (int k = 0; k < 4; k++) dst[up + x + k].amount = r[k];
+  v_st(r, below);
+  for (int k = 0; k < 4; k++) dst[down + x + k].amount = r[k];
+  return true;
+}
+
 }  // namespace
+
+bool HeightmapData::fluidGroupedOutflow = true;
+
 
 void HeightmapData::simWater(float dt)
 {
@@ -397,7 +486,18 @@ void HeightmapData::simWater(float dt)
   // Pass 2, in index order; dry cells send nothing.
   for (int z = 0; z < HMAP_SIZE; z++) {
     const Water* row = src + (z << HMAP_SIZE_SHIFT);
-    for (int x = 0; x < HMAP_SIZE; x++)
-      if (row[x].amount != 0.f) flow_out(f, dst, x, z, row[x].amount);
+    if (!fluidGroupedOutflow) {
+      for (int x = 0; x < HMAP_SIZE; x++)
+        if (row[x].amount != 0.f) flow_out(f, dst, x, z, row[x].amount);
+      continue;
+    }
+    for (int x = 0; x < HMAP_SIZE; x += 4) {
+      vec4f A = amounts4(row + x);
+      int wet = _mm_movemask_ps(v_cmp_neq(A, v_zero()));
+      if (!wet) continue;
+      if (!v_any(v_cmp_lt(A, v_zero())) && flow_out4(f, dst, x, z, A)) continue;
+      for (int k = 0; k < 4; k++)
+        if (wet & (1 << k)) flow_out(f, dst, x + k, z, row[x + k].amount);
+    }
   }
 }

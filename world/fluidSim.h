@@ -14,4 +14,9 @@ namespace HeightmapData
 // Times every fluid step for the performance graph ("fluid sim").
 extern UpdateStatsTracker fluidSimTiming;
 
+// The outflow pass takes four cells of a row at once wherever no lava is
+// involved (true, the default); false sends every cell through the one-cell
+// rules. Both give the same bits: the switch is there to compare the two.
+extern bool fluidGroupedOutflow;
+
 }  // namespace HeightmapData

@@ -59,6 +59,22 @@ float fractal_tiled_noise2(float x, float z, float period, int octaves, float pe
   return sum;
 }
 
+// fractal_tiled_noise2(coord[x], coord[z], period, octaves, persistence) for
+// every cell into out[z * 256 + x], with the same terms in the same order.
+static void fractal_tiled_noise2_grid(float* out, const float coord[256], float period, int octaves,
+                                      float persistence)
+{
+  float amplitude = persistence;
+  sweep_tiled_noise2_octaves(coord, period, octaves, [&](int o, int i, float n) {
+    if (o == 0) {
+      out[i] = n;
+      return;
+    }
+    if (i == 0 && o > 1) amplitude *= persistence;
+    out[i] += n * amplitude;
+  });
+}
+
 // Blends a cell's land colour toward a ramp sample: the sample's r, g, b as a
 // packed colour with the given alpha byte, its alpha as the weight (unclamped).
 static inline void blend_ramp_color(uint32_t& color, vec4f sample, int alpha)
@@ -135,15 +151,17 @@ void addSimplexNoise(float min_ht, float max_ht, int tile, int octaves, float pe
   ASSERT(min_ht>=0);
   ASSERT((tile&(tile-1))==0 && tile>0);
 
+  // fractal_tiled_noise2 at (x * tile / 256, z * tile / 256), octave by octave.
   float period = float(tile);
-  for (int z = 0; z < 256; z++)
-    for (int x = 0; x < 256; x++) {
-      float n = fractal_tiled_noise2(float(x) * float(tile) / 256.0f, float(z) * float(tile) / 256.0f, period,
-                                     octaves, persistence);
-      float v = n * 0.286f + 0.5f;
-      if (v < 0.0f) v = 0.0f;
-      hmap[z * 256 + x] += v * (max_ht - min_ht) + min_ht;
-    }
+  float coord[256];
+  for (int i = 0; i < 256; i++) coord[i] = float(i) * float(tile) / 256.0f;
+  static float sum[HMAP_CELLS];
+  fractal_tiled_noise2_grid(sum, coord, period, octaves, persistence);
+  for (int i = 0; i < HMAP_CELLS; i++) {
+    float v = sum[i] * 0.286f + 0.5f;
+    if (v < 0.0f) v = 0.0f;
+    hmap[i] += v * (max_ht - min_ht) + min_ht;
+  }
 }
 
 // ---- Voronoi hills and faults --------------------------------------------------------
@@ -195,10 +213,17 @@ void genVoronoiFaults(int tile, float min_ht, float max_ht, float warp, int nois
   float ns = P / 256.0f;
   float k = slope / cs;
 
+  // The warp noise e1 = fractal_tiled_noise2(x * ns, z * ns, ...) of every
+  // cell; its second coordinate's e2 swaps x and z, so it is e1 transposed.
+  float coord[256];
+  for (int i = 0; i < 256; i++) coord[i] = float(i) * ns;
+  static float warp_noise[HMAP_CELLS];
+  fractal_tiled_noise2_grid(warp_noise, coord, P, octaves, 0.5f);
+
   for (int z = 0; z < 256; z++)
     for (int x = 0; x < 256; x++) {
-      float e1 = fractal_tiled_noise2(float(x) * ns, float(z) * ns, P, octaves, 0.5f);
-      float e2 = fractal_tiled_noise2(float(z) * ns, float(x) * ns, P, octaves, 0.5f);
+      float e1 = warp_noise[z * 256 + x];
+      float e2 = warp_noise[x * 256 + z];
       float d[4];
       int ids[4];
       tiled_voronoi_noise2_near4(float(x) * cs + warp * e1, float(z) * cs + warp * e2, tile_log2, d, ids, nullptr);

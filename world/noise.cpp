@@ -378,7 +378,7 @@ static inline void sincos_float(float a, float& s, float& c)
   c = float(cd);
 }
 
-float tiled_noise2(float x, float y, float period)
+TiledNoiseAxis tiled_noise2_axis(float v, float period)
 {
   // Each axis walks once round a circle of circumference `period`, so both
   // wrap exactly; the angles and their sines are taken in double precision
@@ -386,14 +386,17 @@ float tiled_noise2(float x, float y, float period)
   const double two_pi = 6.283185307179586;
   // A period of 0 shrinks both circles to a point: the limit is the noise at
   // the origin (dividing by it would turn every value into NaN).
-  if (period == 0.0f) return noise4(0.0f, 0.0f, 0.0f, 0.0f);
-  float ax = float(double(x) * two_pi / double(period));
-  float ay = float(double(y) * two_pi / double(period));
+  if (period == 0.0f) return {0.0f, 0.0f};
+  float a = float(double(v) * two_pi / double(period));
   float r = float(double(period) / two_pi);
-  float sx, cx, sy, cy;
-  sincos_float(ax, sx, cx);
-  sincos_float(ay, sy, cy);
-  return noise4(r * cx, r * cy, r * sx, r * sy);
+  float s, c;
+  sincos_float(a, s, c);
+  return {r * c, r * s};
+}
+
+float tiled_noise2(float x, float y, float period)
+{
+  return tiled_noise2_at(tiled_noise2_axis(x, period), tiled_noise2_axis(y, period));
 }
 
 float old_tiled_noise2(float x, float y, int tile)

@@ -49,6 +49,39 @@ float noise4(float x, float y, float z, float w);
 // the plane wrapped onto a 4-D torus of the same feature size for any period.
 float tiled_noise2(float x, float y, float period);
 
+// tiled_noise2 in two halves, for sweeps over a grid: the point on its circle
+// of one coordinate at a period, then the noise of an x and a y point of the
+// same period; tiled_noise2(x, y, p) is exactly
+// tiled_noise2_at(tiled_noise2_axis(x, p), tiled_noise2_axis(y, p)).
+struct TiledNoiseAxis
+{
+  float c, s;  // radius times cosine and sine of the angle
+};
+TiledNoiseAxis tiled_noise2_axis(float v, float period);
+inline float tiled_noise2_at(TiledNoiseAxis x, TiledNoiseAxis y) { return noise4(x.c, y.c, x.s, y.s); }
+
+// Octaves of tiled_noise2 over the 256 x 256 grid, one whole octave after
+// the other: octave 0 at (coord[x], coord[z]) and `period`, each further one
+// at 2v + 0.5 of the coordinates before and twice the period (at least one
+// octave). Calls emit(octave, cell index z * 256 + x, value) in that order,
+// working out each column's and row's circle point once per octave. A sum
+// per cell built in emit takes its terms in the same order as a loop over
+// the octaves cell by cell.
+template <class Emit>
+void sweep_tiled_noise2_octaves(const float coord[256], float period, int octaves, Emit&& emit)
+{
+  float v[256];
+  TiledNoiseAxis axis[256];
+  for (int i = 0; i < 256; i++) v[i] = coord[i];
+  for (int o = 0; o == 0 || o < octaves; o++) {
+    for (int i = 0; i < 256; i++) axis[i] = tiled_noise2_axis(v[i], period);
+    for (int z = 0; z < 256; z++)
+      for (int x = 0; x < 256; x++) emit(o, z * 256 + x, tiled_noise2_at(axis[x], axis[z]));
+    for (int i = 0; i < 256; i++) v[i] = v[i] * 2.0f + 0.5f;
+    period = period * 2.0f;
+  }
+}
+
 // Square-lattice gradient noise periodic with `tile` (a power of 2, <= 256).
 // Kept for the plug-in; the game itself does not call it.
 float old_tiled_noise2(float x, float y, int tile);

@@ -41,7 +41,7 @@ grep -qF "sound init OK, 3d mode" "$log" || fail "no sound device opened"
 sleep 2
 quiet_end=$(stat -c %s "$WORK/mix.wav")
 keys Down
-sleep 1.5
+sleep 2.5  # room for a slow tick under load
 click_end=$(stat -c %s "$WORK/mix.wav")
 xdotool key --window "$WIN" alt+F4
 wait_for_exit "$GAME_PID" 60 || fail "the game did not exit"

@@ -2,6 +2,7 @@
 // the effect ramps built with it.
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjHost.h"
+#include "worldrender/renderInstances.h"
 
 #include <gtest/gtest.h>
 
@@ -39,3 +40,27 @@ TEST(Exports, EffectRamps)
   EXPECT_EQ(std_roll_anim.samples[128], 0.f);
 }
 }  // namespace
+
+// The render instances of the plug-in: 38 of four kinds, the house tiles in
+// material order.
+
+TEST(RenderInstances, HouseTileTableFollowsTheBuildingRow)
+{
+  using namespace HeightmapRenderer;
+  EXPECT_EQ(num_house_tiles, 19);
+  EXPECT_EQ(house_tile_info[0].inst, &roof_corner_inst);
+  EXPECT_EQ(house_tile_info[4].inst, &castle_walk_inst);
+  EXPECT_EQ(house_tile_info[18].inst, &castle_corner2_inst);
+  int count = 0;
+#define COUNT_INST(name) count++;
+  SIMPLE_INST_RENDERS(COUNT_INST) MORPH_INST_RENDERS(COUNT_INST) SPLINE_INST_RENDERS(COUNT_INST)
+      BUILDING_INST_RENDERS(COUNT_INST)
+#undef COUNT_INST
+  EXPECT_EQ(count, 38);
+  EXPECT_EQ(tree1_inst.getInstStride(), 28);
+  EXPECT_EQ(bird_body_inst.getInstStride(), 32);
+  EXPECT_EQ(wyvern_body_inst.getInstStride(), 64);
+  EXPECT_EQ(castle_corner1_inst.getInstStride(), 24);
+  EXPECT_EQ(tree1_inst.head, nullptr);
+  EXPECT_EQ(tree1_inst.pool, &inst_chunk_pool);
+}

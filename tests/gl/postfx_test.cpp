@@ -193,23 +193,85 @@ TEST_F(PostFxTest, FrameColourIsLaidOverThePicture)
   EXPECT_EQ(red_of(back_buffer_pixel(WIDTH / 2, HEIGHT / 2)), plain_centre);
 }
 
-TEST_F(PostFxTest, MlaaRunsEighteenPassesBeforeTheFinalOne)
+TEST_F(PostFxTest, MlaaRunsItsPassesBeforeTheFinalOne)
 {
-  fill_texture(scene_tex, slope_pixel);
-  use_ppaa = true;
-  start_pass_recording();
-  apply_post_effects();
-  stop_pass_recording();
-  std::vector<std::string> marks = recorded_passes();
-  EXPECT_EQ(count_of(marks, PASS_FULLSCREEN_QUAD), 18 + 1);
-  EXPECT_EQ(count_of(marks, "mlaa edges"), 1);
-  EXPECT_EQ(count_of(marks, "mlaa rows"), 8);
-  EXPECT_EQ(count_of(marks, "mlaa columns"), 8);
-  EXPECT_EQ(count_of(marks, "mlaa combine"), 1);
-  // Each named pass draws exactly one quad, and the final pass comes last.
-  for (size_t i = 1; i + 1 < marks.size(); i += 2) EXPECT_EQ(marks[i + 1], PASS_FULLSCREEN_QUAD) << marks[i];
-  ASSERT_GE(marks.size(), 2u);
-  EXPECT_EQ(marks[marks.size() - 2], "postfx");
+  // Near edges only: edges, four run passes over rows and columns, combine.
+  // Over the whole screen: edges, eight row and eight column passes, combine.
+  for (bool near_only : {true, false}) {
+    SCOPED_TRACE(near_only ? "near edges" : "whole screen");
+    mlaa_near_edges_only = near_only;
+    fill_texture(scene_tex, slope_pixel);
+    use_ppaa = true;
+    start_pass_recording();
+    apply_post_effects();
+    stop_pass_recording();
+    std::vector<std::string> marks = recorded_passes();
+    EXPECT_EQ(count_of(marks, PASS_FULLSCREEN_QUAD), (near_only ? 6 : 18) + 1);
+    EXPECT_EQ(count_of(marks, "mlaa edges"), 1);
+    EXPECT_EQ(count_of(marks, "mlaa runs"), near_only ? 4 : 0);
+    EXPECT_EQ(count_of(marks, "mlaa rows"), near_only ? 0 : 8);
+    EXPECT_EQ(count_of(marks, "mlaa columns"), near_only ? 0 : 8);
+    EXPECT_EQ(count_of(marks, "mlaa combine"), 1);
+    // Each named pass draws exactly one quad, and the final pass comes last.
+    for (size_t i = 1; i + 1 < marks.size(); i += 2) EXPECT_EQ(marks[i + 1], PASS_FULLSCREEN_QUAD) << marks[i];
+    ASSERT_GE(marks.size(), 2u);
+    EXPECT_EQ(marks[marks.size() - 2], "postfx");
+  }
+  mlaa_near_edges_only = true;
+}
+
+// Shallow slopes whose steps are longer than the 255 pixels a run count
+// holds, beside short ones, and boxes whose corners end runs both ways.
+uint32_t long_steps_pixel(int x, int y)
+{
+  if (x > 400 && x < 440 && y > 30 && y < 90) return 0xFF20A040u;
+  if ((x - 100) * (x - 100) + (y - 250) * (y - 250) < 40 * 40) return 0xFFC08000u;
+  if (y < 40 + x / 300) return 0xFFFFFFFFu;
+  return y < 150 + x / 7 ? 0xFF000000u : 0xFF808080u;
+}
+
+// Staircases with steps of 3 to 255 pixels, around every reach of the run
+// passes: along rows in the top half, along columns in the bottom half.
+int stair_of(int v)
+{
+  static const int lengths[] = {3, 4, 5, 15, 16, 17, 63, 64, 65, 255};
+  int k = 0, end = lengths[0];
+  while (k < 9 && v >= end) end += lengths[++k];
+  return k;
+}
+uint32_t stairs_pixel(int x, int y)
+{
+  if (y < 180) return y < 40 + stair_of(x) * 4 ? 0xFFFFFFFFu : 0xFF000000u;
+  return x < 500 + stair_of(y - 180) * 4 ? 0xFF3060A0u : 0xFFE0D0C0u;
+}
+
+TEST_F(PostFxTest, MlaaNearEdgesOnlyGivesTheSamePictureAsTheWholeScreenPasses)
+{
+  // Large enough for runs longer than a count holds.
+  ASSERT_TRUE(resize_d3d(640, 360, false, false));
+  for (auto pixel : {long_steps_pixel, stairs_pixel, noise_pixel, slope_pixel, straight_pixel, flat_pixel}) {
+    Image out[2];
+    for (bool near_only : {false, true}) {
+      mlaa_near_edges_only = near_only;
+      fill_texture(scene_tex, pixel);
+      apply_mlaa();
+      out[near_only] = read_texture(scene_tex);
+    }
+    ASSERT_EQ(out[0].px.size(), size_t(640 * 360));
+    ASSERT_EQ(out[1].px.size(), out[0].px.size());
+    int differing = 0, smoothed = 0;
+    for (int y = 0; y < 360; ++y)
+      for (int x = 0; x < 640; ++x) {
+        differing += out[1].at(x, y) != out[0].at(x, y);
+        smoothed += out[0].at(x, y) != pixel(x, y);
+      }
+    EXPECT_EQ(differing, 0);
+    if (pixel == long_steps_pixel || pixel == stairs_pixel || pixel == slope_pixel) {
+      EXPECT_GT(smoothed, 300);
+    }
+  }
+  mlaa_near_edges_only = true;
+  ASSERT_TRUE(resize_d3d(WIDTH, HEIGHT, false, false));
 }
 
 TEST_F(PostFxTest, MlaaHandsTheSceneImageOnEveryFrame)
@@ -289,7 +351,7 @@ TEST_F(PostFxTest, ScreenTexturesFollowAResize)
   // A frame at the new size still runs the whole chain over every pixel.
   fill_texture(scene_tex, flat_pixel);
   use_ppaa = true;
-  EXPECT_EQ(post_quads(), 19);
+  EXPECT_EQ(post_quads(), 7);
   EXPECT_EQ(back_buffer_pixel(39, 29) & 0xFFFFFF, 0x4080C0u);
   ASSERT_TRUE(resize_d3d(WIDTH, HEIGHT, false, false));
 }

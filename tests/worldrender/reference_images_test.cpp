@@ -16,6 +16,7 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
+#include "scene_objects.h"
 #include "scene_test_fixture.h"
 
 namespace
@@ -135,4 +136,42 @@ TEST_F(HighQualityReferenceImageTest, FixedWorldWithAntiAliasing)
   use_ppaa = true;
   draw_frame_picture();
   compare_with_reference("scene_high_aa.png");
+}
+
+// The same world with a castle, a village, trees, a portal and live
+// effects, at both qualities.
+template <int QUALITY>
+class PopulatedReferenceImageTest : public ReferenceImageTest<QUALITY>
+{
+ protected:
+  static void SetUpTestSuite()
+  {
+    ReferenceImageTest<QUALITY>::SetUpTestSuite();
+    ASSERT_TRUE(scene_objects::open(SceneFixture<QUALITY>::assets));
+  }
+  static void TearDownTestSuite()
+  {
+    scene_objects::close();
+    ReferenceImageTest<QUALITY>::TearDownTestSuite();
+  }
+  void SetUp() override
+  {
+    ReferenceImageTest<QUALITY>::SetUp();
+    scene_objects::populate();
+  }
+};
+
+typedef PopulatedReferenceImageTest<0> LowQualityPopulatedImageTest;
+typedef PopulatedReferenceImageTest<1> HighQualityPopulatedImageTest;
+
+TEST_F(LowQualityPopulatedImageTest, CastleVillageTreesPortalAndEffects)
+{
+  draw_frame_picture();
+  compare_with_reference("scene_objects_low.png");
+}
+
+TEST_F(HighQualityPopulatedImageTest, CastleVillageTreesPortalAndEffects)
+{
+  draw_frame_picture();
+  compare_with_reference("scene_objects_high.png");
 }

@@ -14,7 +14,6 @@ namespace scene_doubles
 
 Matrix44 camera_view = Matrix44::identity();
 std::vector<float> camera_view_calls;
-std::vector<float> fx_t, fx_f;
 
 Matrix44 make_camera(vec4f pos, float heading, float pitch)
 {
@@ -31,8 +30,6 @@ void reset()
 {
   camera_view = Matrix44::identity();
   camera_view_calls.clear();
-  fx_t.clear();
-  fx_f.clear();
   camera_pos = camera_prev_pos = make4f(0.f, 0.f, 0.f, 1.f);
   camera_zoom = camera_prev_zoom = 1.f;
   cur_frame_color = prev_frame_color = make4f(0.f, 0.f, 0.f, 0.f);
@@ -87,9 +84,3 @@ WEAK void (*render_debug_vis_gameobj)(float t) = nullptr;
 WEAK void start_render_shadows() {}
 WEAK void end_render_shadows() { clear_view_color(0xFFFFFFFFu); }
 
-// ---- common effects ----
-WEAK void render_common_fx(float t, float f)
-{
-  scene_doubles::fx_t.push_back(t);
-  scene_doubles::fx_f.push_back(f);
-}

@@ -1,7 +1,7 @@
 // Test doubles for the scene passes (worldrender/scenePassesServices.h and
 // the game shell's scene image): a camera the tests place, a silent
 // listener, no plug-in, a shadow pass that only clears its target as the
-// real one does, and an empty effects pass. The definitions are weak, so the
+// real one does. The definitions are weak, so the
 // real modules take their place in a program that links them.
 #pragma once
 
@@ -15,8 +15,6 @@ namespace scene_doubles
 // What get_camera_view returns, and the t of each call.
 extern Matrix44 camera_view;
 extern std::vector<float> camera_view_calls;
-// The t and f of each render_common_fx call.
-extern std::vector<float> fx_t, fx_f;
 
 // A camera at `pos` turned by heading (about y, 0 = looking along +z) and
 // pitch (positive looks up), rows right, up, forward, position.
