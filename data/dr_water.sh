@@ -44,7 +44,13 @@ void psh()
   vec3 v = normalize(to_eye);
   vec3 r = reflect(-v, n);
   vec2 screen = clip_pos.xy / clip_pos.w * ps_c[13].xy + ps_c[13].zw;
+  // The ground a little aside, as the bent surface shows it; where that
+  // falls outside anything drawn (the G-buffer's white clear colour, past the
+  // edge of the land), the ground straight behind, and past the edge of the
+  // land disk a plain sea floor.
   vec3 behind = textureLod(s8, screen + n.xz * 0.015, 0.0).rgb;
+  if (min(behind.r, min(behind.g, behind.b)) > 0.999) behind = textureLod(s8, screen, 0.0).rgb;
+  if (min(behind.r, min(behind.g, behind.b)) > 0.999) behind = vec3(0.35, 0.33, 0.25);
 
   float fresnel = 0.02 + 0.98 * pow(1.0 - max(dot(n, v), 0.0), 5.0);
   vec3 sky = ps_c[1].rgb + ps_c[2].rgb * exp(-ps_c[3].rgb / max(r.y, 0.05));

@@ -1,8 +1,8 @@
 // A world of the universe map: a disc of the world's colour with a rim of
 // its second colour and, when it has one, a ring of a third colour round it
 // (the current or a reachable world). Drawn in screen pixels from the GUI
-// batch: vs_c[16] maps pixels to clip space (scale xy, offset zw). The output
-// is pre-multiplied by its alpha, as the GUI blends.
+// batch (y down, pixel centres on whole coordinates). The output is
+// pre-multiplied by its alpha, as the GUI blends.
 //
 // Vertex: POSITION0 = (x, y, u, v) with (u, v) in units of the disc's radius
 // (the disc ends at 1, the ring at 1.5); COLOR0 the fill, COLOR1 the rim,
@@ -14,6 +14,8 @@ VARYING vec4 rim;
 VARYING vec4 ring;
 
 #ifdef VSH
+#include "gui_common.glsl"
+
 in vec4 POSITION0;
 in vec4 COLOR0;
 in vec4 COLOR1;
@@ -21,7 +23,7 @@ in vec4 COLOR2;
 
 void vsh()
 {
-  gl_Position = vec4(POSITION0.xy * vs_c[16].xy + vs_c[16].zw, 0.0, 1.0);
+  gl_Position = gui_clip_pos(gui_raster_pos(POSITION0.xy));
   uv = POSITION0.zw;
   fill = COLOR0;
   rim = COLOR1;

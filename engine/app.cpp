@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "engine/config.h"
 #include "engine/d3d_render.h"
@@ -178,9 +179,17 @@ void pump_messages()
   if (moved) update_cursor();
 }
 
-// The window rectangle of a window of the configured size centred in the
-// desktop's work area (integer division truncating toward zero).
-static SDL_Rect centred_window_rect()
+// The display the game would show on, for messages when there is none.
+static std::string display_name()
+{
+  const char* x11 = getenv("DISPLAY");
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  if (x11 && x11[0]) return std::string("the display \"") + x11 + "\" (DISPLAY) cannot be opened";
+  if (wayland && wayland[0]) return std::string("the display \"") + wayland + "\" (WAYLAND_DISPLAY) cannot be opened";
+  return "no display is set (DISPLAY and WAYLAND_DISPLAY are empty)";
+}
+
+static SDL_Rect desktop_work_area()
 {
   SDL_Rect work = {0, 0, 0, 0};
   if (SDL_GetDisplayUsableBounds(0, &work) != 0) {
@@ -191,6 +200,27 @@ static SDL_Rect centred_window_rect()
       work.h = dm.h;
     }
   }
+  return work;
+}
+
+// A configured window larger than the desktop's work area is made to fit it.
+static void fit_configured_window()
+{
+  SDL_Rect work = desktop_work_area();
+  if (work.w < 1 || work.h < 1) return;
+  if (app_screen_wd > work.w || app_screen_ht > work.h) {
+    debug("the configured window %dx%d is larger than the screen's %dx%d; fitted", app_screen_wd, app_screen_ht,
+          work.w, work.h);
+    if (app_screen_wd > work.w) app_screen_wd = work.w;
+    if (app_screen_ht > work.h) app_screen_ht = work.h;
+  }
+}
+
+// The window rectangle of a window of the configured size centred in the
+// desktop's work area (integer division truncating toward zero).
+static SDL_Rect centred_window_rect()
+{
+  SDL_Rect work = desktop_work_area();
   SDL_Rect r;
   r.x = (work.x + work.w - app_screen_wd - work.x) / 2 + work.x;
   r.y = (work.y + work.h - app_screen_ht - work.y) / 2 + work.y;
@@ -449,12 +479,21 @@ int app_main(int argc, char** argv)
 
   set_fatal_close_hook(close_all_systems);
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    fatal("can't open the window system: %s", SDL_GetError());
+    fatal("can't open the window system (%s): %s", display_name().c_str(), SDL_GetError());
+  }
+  // Without a display SDL falls back on a driver that shows nothing; a game
+  // nobody can see must not go on running. Only an explicit choice of such a
+  // driver (SDL_VIDEODRIVER) is honoured.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* chosen = getenv("SDL_VIDEODRIVER");
+  if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy")) && !(chosen && chosen[0])) {
+    fatal("can't open a window: %s", display_name().c_str());
   }
 
   read_app_config(argc, argv);
   isFullscreen = config_fullscreen;
   apply_process_priority();
+  if (!isFullscreen) fit_configured_window();
 
   set_gl_attributes();
   SDL_Rect r = centred_window_rect();

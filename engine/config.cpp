@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <strings.h>
+#include <unordered_map>
 #include <vector>
 
 int app_screen_wd = 0, app_screen_ht = 0;
@@ -212,12 +213,45 @@ static bool parse_line(const char* p, const char* end, ConfigEntry& entry)
   return skip_blanks(p, end) == end;
 }
 
-static ConfigEntry* find_entry(std::vector<ConfigEntry>& store, const char* name)
+// The values in file order, with an index by name folded to lower case, so
+// a file near the size limit reads in linear time.
+namespace {
+struct ConfigStore
 {
-  for (ConfigEntry& e : store)
-    if (e.name.size() == strlen(name) && strncasecmp(e.name.c_str(), name, e.name.size()) == 0) return &e;
-  return nullptr;
-}
+  std::vector<ConfigEntry> entries;
+  std::unordered_map<std::string, size_t> index;
+
+  static std::string key_of(const std::string& name)
+  {
+    std::string key = name;
+    for (char& c : key)
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return key;
+  }
+  ConfigEntry* find(const std::string& name)
+  {
+    auto it = index.find(key_of(name));
+    return it == index.end() ? nullptr : &entries[it->second];
+  }
+  // Adds the value, or replaces the one of the same name.
+  void put(const ConfigEntry& entry)
+  {
+    auto ins = index.emplace(key_of(entry.name), entries.size());
+    if (ins.second) {
+      entries.push_back(entry);
+    } else {
+      ConfigEntry& old = entries[ins.first->second];
+      old.type = entry.type;
+      old.data = entry.data;
+    }
+  }
+  void clear()
+  {
+    entries.clear();
+    index.clear();
+  }
+};
+}  // namespace
 
 // The identity of the last file whose bad lines were reported, so that one
 // damaged file is reported once rather than at every read.
@@ -233,9 +267,17 @@ static bool report_once(const struct stat& st)
   return true;
 }
 
-// Reads the whole store. A missing file is an empty store. False only when
-// the file exists but cannot be read at all; damaged lines are skipped.
-static bool load_store(const std::string& path, std::vector<ConfigEntry>& store)
+static bool name_in(const std::string& name, const char* const* names)
+{
+  for (; *names; ++names)
+    if (strcasecmp(name.c_str(), *names) == 0) return true;
+  return false;
+}
+
+// Reads the store: every value, or with `only` (a null-terminated list) just
+// the values of those names. A missing file is an empty store. False only
+// when the file exists but cannot be read at all; damaged lines are skipped.
+static bool load_store(const std::string& path, ConfigStore& store, const char* const* only = nullptr)
 {
   store.clear();
   if (path.empty()) return false;
@@ -275,11 +317,8 @@ static bool load_store(const std::string& path, std::vector<ConfigEntry>& store)
     if (q < eol && *q != '#') {
       ConfigEntry entry;
       if (parse_line(q, eol, entry)) {
-        if (ConfigEntry* old = find_entry(store, entry.name.c_str())) {
-          *old = entry;   // a repeated name: the later line wins
-        } else {
-          store.push_back(entry);
-        }
+        // A repeated name: the later line wins.
+        if (!only || name_in(entry.name, only)) store.put(entry);
       } else if (bad_lines++ == 0) {
         first_bad = line_no;
       }
@@ -316,10 +355,10 @@ static bool write_all(int fd, const std::string& text)
 // written and synced, renamed over the old one, and the folder is synced, so
 // the old file stays whole until the new one is.
 static bool save_store(const std::string& path, const std::string& folder, int folder_fd,
-                       const std::vector<ConfigEntry>& store)
+                       const ConfigStore& store)
 {
   std::string text = k_header;
-  for (const ConfigEntry& e : store) {
+  for (const ConfigEntry& e : store.entries) {
     text += e.type == CONFIG_TYPE_INT ? "int " : "str ";
     escape_into(text, e.name, true);
     text += ' ';
@@ -372,19 +411,14 @@ static bool update_store(const char* name, const std::function<bool(const Config
   while (flock(folder_fd, LOCK_EX) != 0 && errno == EINTR) {
   }
 
-  std::vector<ConfigEntry> store;
+  ConfigStore store;
   bool ok = load_store(path, store);
   if (ok) {
-    ConfigEntry* old = find_entry(store, name);
+    ConfigEntry* old = store.find(name);
     ConfigEntry entry{name, CONFIG_TYPE_NONE, std::string()};
     ok = change(old, entry);
     if (ok) {
-      if (old) {
-        old->type = entry.type;
-        old->data = entry.data;
-      } else {
-        store.push_back(entry);
-      }
+      store.put(entry);
       ok = save_store(path, folder, folder_fd, store);
     }
   }
@@ -416,12 +450,20 @@ bool set_config_int_bits(const char* name, int mask, int bits)
   });
 }
 
+// While read_app_config runs, the store it read once; reads are served from it.
+static ConfigStore* startup_store = nullptr;
+
 bool read_config_value(const char* name, int* type, void* data, int* bytes)
 {
   if (!name || !type || !bytes) return false;
-  std::vector<ConfigEntry> store;
-  if (!load_store(config_file_path(), store)) return false;
-  ConfigEntry* e = find_entry(store, name);
+  ConfigStore loaded;
+  ConfigStore* store = startup_store;
+  if (!store) {
+    const char* const only[] = {name, nullptr};
+    if (!load_store(config_file_path(), loaded, only)) return false;
+    store = &loaded;
+  }
+  ConfigEntry* e = store->find(name);
   if (!e) return false;
   int room = data ? *bytes : 0;
   *type = e->type;
@@ -486,6 +528,13 @@ bool get_config_str(const char* name, char* buffer, int size)
 
 void read_app_config(int argc, char** argv)
 {
+  // One reading of the file for all the settings below.
+  static const char* const names[] = {"screen_wd", "screen_ht", "flags", "land_shadows", "invert_mouse_y",
+                                      "gfx_quality", "process_priority", nullptr};
+  ConfigStore store;
+  bool readable = load_store(config_file_path(), store, names);
+  ConfigStore empty;
+  startup_store = readable ? &store : &empty;
   config_fullscreen = false;
   app_screen_wd = app_screen_ht = 0;
   use_scene_msaa = false;
@@ -523,6 +572,7 @@ void read_app_config(int argc, char** argv)
 
   int priority = 0;
   get_config_int("process_priority", &priority);
+  startup_store = nullptr;
   set_process_priority(priority);
 
   for (int i = 1; i < argc; ++i) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/app.h"
 #include "engine/config.h"
 #include "engine/d3d_shaders.h"
 #include "engine/d3d_vbuf.h"
@@ -346,7 +347,9 @@ void present_frame()
 
 void draw_splash_frame()
 {
-  SDL_PumpEvents();
+  // The window keeps answering while long work draws progress frames: a
+  // close, a resize or a key is handled as in the main loop.
+  pump_messages();
   if (d3d) {
     if (begin_scene()) {
       set_cull_mode(1);

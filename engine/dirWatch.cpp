@@ -93,3 +93,12 @@ void stop_dir_watch()
   watched_folders.clear();
   seen_folders.clear();
 }
+
+int dir_watch_folder_count() { return int(watched_folders.size()); }
+
+bool dir_watch_watches(const char* folder)
+{
+  for (const auto& w : watched_folders)
+    if (w.second == folder) return true;
+  return false;
+}

@@ -9,3 +9,8 @@
 void start_dir_watch();   // watches app_path and polls once
 void poll_dir_watch();    // once per frame
 void stop_dir_watch();
+
+// What is watched now: the number of folders, and whether `folder` (a path
+// ending with "/") is one of them.
+int dir_watch_folder_count();
+bool dir_watch_watches(const char* folder);

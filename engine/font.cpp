@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "engine/d3d_render.h"
 #include "engine/d3d_vbuf.h"
@@ -173,6 +174,44 @@ void calc_text_size(const char* text, int length, int& width, int& height)
   if (line > 0) h += f.scale * f.cellH;
   width = widest;
   height = h;
+}
+
+std::string wrap_text(const char* text, int max_width)
+{
+  std::string out;
+  int n = text_length(text, -1);
+  int start = 0;
+  while (start <= n) {
+    int end = start;
+    while (end < n && text[end] != '\n') ++end;
+    // One line of the text: cut before the first character that does not fit,
+    // at the last space before it when there is one.
+    int pos = start;
+    for (;;) {
+      int width = 0, i = pos, last_space = -1;
+      while (i < end) {
+        int w = glyph_advance((unsigned char)text[i]);
+        if (width + w > max_width && i > pos) break;
+        if (text[i] == ' ') last_space = i;
+        width += w;
+        ++i;
+      }
+      if (i >= end) {
+        out.append(text + pos, size_t(end - pos));
+        break;
+      }
+      int cut = last_space > pos ? last_space : i;
+      out.append(text + pos, size_t(cut - pos));
+      out += '\n';
+      pos = cut;
+      while (pos < end && text[pos] == ' ') ++pos;
+      if (pos >= end) break;
+    }
+    if (end >= n) break;
+    out += '\n';
+    start = end + 1;
+  }
+  return out;
 }
 
 // ------------------------------------------------------------------ quads --

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/color.h"
 #include "engine/d3d_misc.h"
@@ -91,6 +92,11 @@ StdRenderBatchState* get_font_batch_state();
 // Size of a text in pixels; a null text is empty, a negative length means up
 // to the terminator. Newlines separate lines.
 void calc_text_size(const char* text, int length, int& width, int& height);
+// The text with further line breaks, so that no line is wider than
+// max_width pixels at the current settings: a line is broken at its last
+// space that fits (the spaces at the break are dropped), or inside a word
+// that is wider on its own. The text's own newlines stay.
+std::string wrap_text(const char* text, int max_width);
 
 void start_draw_text();
 void end_draw_text();

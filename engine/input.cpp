@@ -40,12 +40,48 @@ void init_input(SDL_Window* window)
     int gx = 0, gy = 0, wx = 0, wy = 0;
     SDL_GetGlobalMouseState(&gx, &gy);
     SDL_GetWindowPosition(window, &wx, &wy);
-    mouse_x = float(gx - wx);
-    mouse_y = float(gy - wy);
+    int x = gx - wx, y = gy - wy;
+    window_to_render_coords(x, y);
+    mouse_x = float(x);
+    mouse_y = float(y);
   }
 }
 
 void set_input_event_mods(int sdl_mods) { pending_event_mods = sdl_mods; }
+
+// The picture is stretched over the whole window (a fullscreen window keeps
+// the desktop's size while the device keeps the configured one), so pointer
+// positions scale between the two sizes.
+static bool window_scale(int& ww, int& wh)
+{
+  ww = wh = 0;
+  if (!input_window) return false;
+  SDL_GetWindowSize(input_window, &ww, &wh);
+  return ww > 0 && wh > 0 && d3d_wd > 0 && d3d_ht > 0 && (ww != d3d_wd || wh != d3d_ht);
+}
+
+void window_to_render_coords(int& x, int& y)
+{
+  int ww, wh;
+  if (!window_scale(ww, wh)) return;
+  x = int(int64_t(x) * d3d_wd / ww);
+  y = int(int64_t(y) * d3d_ht / wh);
+}
+
+static void render_to_window_coords(int& x, int& y)
+{
+  int ww, wh;
+  if (!window_scale(ww, wh)) return;
+  x = int((int64_t(x) * ww + ww / 2) / d3d_wd);
+  y = int((int64_t(y) * wh + wh / 2) / d3d_ht);
+}
+
+static void warp_pointer(float x, float y)
+{
+  int wx = int(x), wy = int(y);
+  render_to_window_coords(wx, wy);
+  SDL_WarpMouseInWindow(input_window, wx, wy);
+}
 
 static int keyboard_state_flags()
 {
@@ -119,7 +155,7 @@ void push_input_event(int type, int key, int scan_code, int flags, int x, int y)
     if (in_range) key_bits[key] |= 2;
     if (input_window) {
       SDL_CaptureMouse(SDL_FALSE);
-      SDL_WarpMouseInWindow(input_window, int(mouse_x), int(mouse_y));
+      warp_pointer(mouse_x, mouse_y);
     }
     x = int(mouse_x);
     y = int(mouse_y);
@@ -176,7 +212,7 @@ void getMousePos(float* x, float* y)
 
 void setMousePos(float x, float y)
 {
-  if (input_window) SDL_WarpMouseInWindow(input_window, int(x), int(y));
+  if (input_window) warp_pointer(x, y);
 }
 
 int getMouseWheel() { return wheel_sum; }

@@ -52,6 +52,9 @@ struct InputEvent
 static_assert(sizeof(InputEvent) == 28 && offsetof(InputEvent, y) == 24, "seven 32-bit fields");
 
 void init_input(SDL_Window* window);
+// A pointer position in the window to one in the picture (the device's
+// size), for a window whose size differs from the device's.
+void window_to_render_coords(int& x, int& y);
 
 // Queues one event. For key events x and y are ignored (the event takes the
 // stored pointer position); for wheel events `key` is the number of steps.

@@ -250,20 +250,27 @@ bool input_handle_sdl_event(const SDL_Event& e)
     int b = button_vk(e.button.button);
     if (!b) return false;
     if (e.type == SDL_MOUSEBUTTONDOWN) {
-      push_input_event(INPUT_BUTTON_DOWN, b, 0, e.button.clicks >= 2 ? INPUT_REPEAT : 0, e.button.x, e.button.y);
+      int x = e.button.x, y = e.button.y;
+      window_to_render_coords(x, y);
+      push_input_event(INPUT_BUTTON_DOWN, b, 0, e.button.clicks >= 2 ? INPUT_REPEAT : 0, x, y);
     } else {
       push_input_event(INPUT_BUTTON_UP, b, 0, 0, e.button.x, e.button.y);
     }
     return true;
   }
-  case SDL_MOUSEMOTION:
-    push_input_event(INPUT_MOUSE_MOVE, 0, 0, 0, e.motion.x, e.motion.y);
+  case SDL_MOUSEMOTION: {
+    int x = e.motion.x, y = e.motion.y;
+    window_to_render_coords(x, y);
+    push_input_event(INPUT_MOUSE_MOVE, 0, 0, 0, x, y);
     return true;
+  }
   case SDL_MOUSEWHEEL: {
     int steps = e.wheel.y;
     if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
     if (!steps) return false;   // sideways scrolling has no event of its own
-    push_input_event(INPUT_WHEEL, steps, 0, 0, e.wheel.mouseX, e.wheel.mouseY);
+    int x = e.wheel.mouseX, y = e.wheel.mouseY;
+    window_to_render_coords(x, y);
+    push_input_event(INPUT_WHEEL, steps, 0, 0, x, y);
     return true;
   }
   default: return false;

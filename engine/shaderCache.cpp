@@ -1,8 +1,12 @@
 #include "engine/shaderCache.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "engine/debug.h"
 #include "engine/paths.h"
 #include "engine/streams.h"
 
@@ -132,7 +136,15 @@ bool write_shader_cache(const char* path, const DynArray<TempString<260>>& depen
 {
   TempString<300> tmp = TempString<300>::format("%s.tmp", path);
   FileOutputStream out;
-  if (!out.open(tmp, "wb")) return false;
+  if (!out.open(tmp, "wb")) {
+    // The cache folder was removed: make it again (its parent must exist).
+    const char* slash = strrchr(path, '/');
+    if (errno != ENOENT || !slash || slash == path) return false;
+    TempString<300> folder(path, int(slash - path));
+    if (mkdir(folder, 0755) != 0 && errno != EEXIST) return false;
+    debug("made the shader cache folder '%s' again", folder.c_str());
+    if (!out.open(tmp, "wb")) return false;
+  }
   try {
     uint32_t d = 1;
     for (const TempString<260>& dep : dependencies) d += uint32_t(dep.length()) + 1;

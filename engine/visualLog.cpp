@@ -66,6 +66,9 @@ void draw_error_message()
   push_font_settings();
   bitmap_font.scale = 2;
   draw_rect(0, d3d_ht - 12 * bitmap_font.cellH, d3d_wd, d3d_ht, 0xCC660000u);
-  draw_text(error_message_text.data, -1, d3d_wd / 2, d3d_ht - bitmap_font.cellH, 0, 1, 0xFFFFEE00u);
+  // Long lines are broken to stay on screen, a cell's height from each edge.
+  int margin = bitmap_font.scale * bitmap_font.cellH;
+  std::string text = wrap_text(error_message_text.data, d3d_wd - 2 * margin);
+  draw_text(text.c_str(), -1, d3d_wd / 2, d3d_ht - bitmap_font.cellH, 0, 1, 0xFFFFEE00u);
   pop_font_settings();
 }

@@ -9,11 +9,18 @@
 
 #include "engine/debug.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
 {
+// The next serial id to hand out; 0 after the ids ran past the top (a
+// loaded object may carry any id), when each new id is searched for.
 uint32_t next_serial_id = 1;
+// Off while saved objects are made: they take their saved ids.
+bool assign_serial_ids = true;
+
+uint32_t take_serial_id();
 
 // The class table of T, read from a probe object (constructors have no side
 // effects: an object joins its list only through new_object).
@@ -65,7 +72,7 @@ T* new_object(vec4f pos)
 {
   T* obj = new T();
   obj->pos = pos;
-  obj->serialId = next_serial_id++;
+  obj->serialId = assign_serial_ids ? take_serial_id() : 0;
   list_of(obj).push_back(obj);
   return obj;
 }
@@ -101,6 +108,25 @@ void remove_all_objects()
   delete_queued_objects();
   local_player = nullptr;
 }
+
+namespace
+{
+uint32_t take_serial_id()
+{
+  if (next_serial_id != 0) return next_serial_id++;
+  // The lowest id that no live object carries (0 stays unused).
+  DynArray<uint32_t> used;
+  for_each_list([&](auto& list) {
+    for (auto* obj : list) used.push_back(obj->serialId);
+  });
+  std::sort(used.begin(), used.end());
+  uint32_t id = 1;
+  for (uint32_t u : used)
+    if (u == id) ++id;
+    else if (u > id) break;
+  return id;
+}
+}  // namespace
 
 BaseObject* find_object(uint32_t serial_id)
 {
@@ -215,12 +241,15 @@ void load_objects(InputStream& s)
     staged.push_back(o);
   }
 
+  assign_serial_ids = false;
   for (const SavedObject& o : staged) {
     vec4f pos = make4f(o.x, o.y, o.z, 1.f);
     PluginObject* obj = o.kind == SAVED_PLAYER   ? static_cast<PluginObject*>(new_player(pos))
                         : o.kind == SAVED_CASTLE ? static_cast<PluginObject*>(new_castle(pos))
                                                  : static_cast<PluginObject*>(new_portal(pos, o.extra));
     obj->serialId = o.serial;
-    if (o.serial >= next_serial_id) next_serial_id = o.serial + 1;
+    // Past the top the counter stays at 0 and later ids are searched for.
+    if (next_serial_id != 0 && o.serial >= next_serial_id) next_serial_id = o.serial + 1;
   }
+  assign_serial_ids = true;
 }

@@ -12,6 +12,7 @@
 #include "gameshell/gameobjExports.h"
 #include "gameshell/gameobjFuncs.h"
 #include "gameshell/spells.h"
+#include "gameshell/universe.h"
 
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
@@ -77,6 +78,7 @@ void init_new_gui()
   dot_icon = ui_icons.getIconId("dot");
   dot_arrow_icon = ui_icons.getIconId("dot_arrow");
   portal_icon = ui_icons.getIconId("portal");
+  init_universe_ui();
 }
 void init_spells_ui() { debug("gameobj: init_spells_ui"); }
 void init_gameobj()
@@ -108,13 +110,14 @@ void close_game_menu()
 
 void update_game_menu(float dt) { update_menu(dt); }
 void draw_game_menu(float t) { draw_menu(t); }
-void open_cheat_menu() {}
+void open_cheat_menu() { open_menu_cheats(); }
 void render_dev_world_map(float t) { draw_dev_world_map(t); }
 void update_spells_ui(float) {}
-bool update_spells_ui_mouse(float) { return false; }
+// The pointer belongs to an open menu, not to the camera.
+bool update_spells_ui_mouse(float) { return menu_is_open(); }
 void spells_ui_after_resize() {}
-void hide_tooltip() {}
-void show_tooltip(const char*) {}
+void hide_tooltip() { hide_menu_tooltip(); }
+void show_tooltip(const char* text) { show_menu_tooltip(text); }
 void save_spells() {}
 void load_spells() {}
 void toggle_mana_cheat() { switch_mana_cheat(); }

@@ -21,6 +21,7 @@
 #include "engine/debugDraw.h"
 #include "engine/font.h"
 #include "engine/gameShellServices.h"
+#include "engine/gui/guiDraw.h"
 #include "engine/input.h"
 #include "engine/perfGraph.h"
 #include "engine/postFx.h"
@@ -121,6 +122,8 @@ void init_game()
   init_post_effects();
   init_warp_effect();
   init_debug_vis();
+  init_rounded_box_render();
+  init_ui_image_render();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
 
   // The plug-in loads the GUI's font and icons with these shaders.
@@ -135,7 +138,7 @@ void init_game()
   init_new_gui();
   init_spells_ui();
   // The loading screen's background: no texture until the first scene grab.
-  loading_image_state = StdRenderBatchState(nullptr, nullptr, 20, nullptr);
+  init_ui_image_state(loading_image_state, nullptr, nullptr);
 
   init_gameobj();
   init_world_script();
@@ -174,6 +177,8 @@ void close_game()
   close_common_fx();
   close_shadows();
   close_debug_vis();
+  close_ui_image_render();
+  close_rounded_box_render();
   close_post_effects();
   close_land_render();
   close_sky();
@@ -289,13 +294,13 @@ void render_game_frame(float t)
   if (show_fps) {
     TempString<64> pos;
     pos.printf("(%+07.2f %+07.2f %+07.2f)", cur_view_itm.m[3][0], cur_view_itm.m[3][1], cur_view_itm.m[3][2]);
-    draw_text(pos.c_str(), -1, line_h, line_h, -1, -1, 0xFFFFFFFFu);
+    draw_text(pos.c_str(), -1, line_h, d3d_ht - line_h, -1, 1, 0xFFFFFFFFu);   // top left
     draw_perf_graph();
   }
   if (cur_game_mode == dev_mode && getKeyState(2) && isAppActive && isMouseOver()) {
     TempString<32> angle;
     angle.printf("%3d", int(lrintf(sun_zenith_degrees(sky_sun_dir))));
-    draw_text(angle.c_str(), -1, 0, 0, -1, -1, 0xFFFFFFFFu);
+    draw_text(angle.c_str(), -1, 0, d3d_ht, -1, 1, 0xFFFFFFFFu);   // the top-left corner
   }
   end_draw_text();
 
@@ -303,12 +308,4 @@ void render_game_frame(float t)
     main_menu_frame_logged = true;
     debug("first main menu frame");
   }
-}
-
-// The distance-field font is not loaded yet, so the loading screen is the
-// bitmap font's splash.
-void draw_loading_screen()
-{
-  set_back_buffer_target();
-  draw_splash();
 }

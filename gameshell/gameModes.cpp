@@ -51,6 +51,7 @@ void go_to_main_menu()
 {
   close_game_menu();
   release_universe_data();
+  release_slot_lock();
   generate_world("main_menu");
   set_game_mode(main_menu_mode);
 }

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "gameshell/baseObject.h"
-#include "gameshell/guiRuntime_placeholder.h"
+#include "engine/gui/guiScreen.h"
 
 #include "engine/dynArray.h"
 #include "engine/ramps.h"

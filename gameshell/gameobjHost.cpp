@@ -7,6 +7,7 @@
 
 #include "engine/debug.h"
 #include "engine/dynlib.h"
+#include "engine/gui/guiServices.h"
 #include "engine/paths.h"
 
 #include <cstring>
@@ -74,6 +75,19 @@ int find_gameobj_vtable_index(const void* vtable)
   fatal("cannot find object vtable");
 }
 
+// The behaviour registry's length before the library was bound; -1 when none is.
+static int behaviors_before_gameobj = -1;
+
+void gui_show_tooltip(const char* text)
+{
+  if (show_tooltip) show_tooltip(text);
+}
+
+void gui_hide_tooltip()
+{
+  if (hide_tooltip) hide_tooltip();
+}
+
 void bind_gameobj_dll(void* library)
 {
   GetGameobjFuncByName get_func =
@@ -96,6 +110,9 @@ void bind_gameobj_dll(void* library)
 
   memcpy(gameobj_vtable_table, new_tables, sizeof(gameobj_vtable_table));
 
+  // What the library registers from here on is its own (see unbind).
+  behaviors_before_gameobj = num_registered_behaviors();
+
   reinterpret_cast<void (*)()>(resolve_gameobj_func(get_func, "link_gui"))();
 }
 
@@ -114,6 +131,10 @@ void unbind_gameobj_dll()
   tooltip_style.removeAllSheets();
   spells_style.removeAllSheets();
   common_style.removeAllSheets();
+  // The behaviours the library registered go with it, so that the next
+  // library's registrations take effect.
+  if (behaviors_before_gameobj >= 0) unregister_behaviors_after(behaviors_before_gameobj);
+  behaviors_before_gameobj = -1;
 }
 
 void unload_gameobj()

@@ -21,8 +21,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,10 +67,11 @@ void sync_folder(const char* path)
   if (fd >= 0) close(fd);
 }
 
-// A file written as "<name>.tmp" beside its final name and put in place by
-// commit() only when all of it is on disk, so a crash, a full disk or a
-// failed write leaves the old file as it was. Without commit the temporary
-// file is removed.
+// A file written as "<name>.tmp.<process id>" beside its final name and put
+// in place by commit() only when all of it is on disk, so a crash, a full
+// disk or a failed write leaves the old file as it was, and two processes
+// never write into one temporary file. Without commit the temporary file is
+// removed.
 class AtomicFile
 {
 public:
@@ -76,7 +79,7 @@ public:
 
   explicit AtomicFile(const char* path) : final_path(path), temp_path(path)
   {
-    temp_path += ".tmp";
+    temp_path += TempString<32>::format(".tmp.%d", int(getpid())).c_str();
     if (final_path.empty() || !stream.open(temp_path, "wb"))
       throw OutputStream::Exception("Can't create output file", -1);
   }
@@ -100,9 +103,59 @@ public:
 
 private:
   TempString<260> final_path;
-  TempString<272> temp_path;
+  TempString<288> temp_path;
   bool committed = false;
 };
+
+// ---- the slot lock ----
+//
+// A running game holds an exclusive lock on the file "lock" in the folder of
+// the slot it plays, from its first load or save of that slot until it plays
+// another one or goes back to the main menu. Another game finds the slot in
+// use and neither loads nor writes it.
+int slot_lock_fd = -1;
+TempString<260> slot_lock_path;  // the lock file held
+
+// Temporary files left by a process that died while saving; only the holder
+// of the slot's lock removes them.
+void remove_stale_temp_files(int slot)
+{
+  TempString<260> folder = saved_game_path(slot, "");
+  DIR* dir = folder.empty() ? nullptr : opendir(folder);
+  if (!dir) return;
+  while (dirent* e = readdir(dir)) {
+    if (!strstr(e->d_name, ".tmp.")) continue;
+    TempString<260> path = saved_game_path(slot, e->d_name);
+    if (!path.empty() && unlink(path) == 0) debug("removed the leftover file %s", path.c_str());
+  }
+  closedir(dir);
+}
+
+// False when another process holds the slot. A lock that cannot be made at
+// all (no such folder, a read-only disk) is no obstacle: the file operations
+// themselves then report what is wrong.
+bool lock_slot(int slot)
+{
+  TempString<260> path = saved_game_path(slot, "lock");
+  if (slot_lock_fd >= 0 && !path.empty() && strcmp(path, slot_lock_path) == 0) return true;
+  int fd = path.empty() ? -1 : open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return true;
+  int rc;
+  while ((rc = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  if (rc != 0) {
+    bool busy = errno == EWOULDBLOCK;
+    close(fd);
+    return !busy;
+  }
+  release_slot_lock();
+  slot_lock_fd = fd;
+  slot_lock_path = path;
+  remove_stale_temp_files(slot);
+  return true;
+}
+
+const char* const slot_in_use_text = "The slot is in use by another running game";
 
 void make_folder(const char* path)
 {
@@ -130,6 +183,13 @@ HSQUIRRELVM require_world_vm()
   return world_script_vm.vm;
 }
 }  // namespace
+
+void release_slot_lock()
+{
+  if (slot_lock_fd >= 0) close(slot_lock_fd);
+  slot_lock_fd = -1;
+  slot_lock_path = "";
+}
 
 // ----------------------------------------------------------------- saving --
 
@@ -160,13 +220,6 @@ bool save_world(const char* path)
   return false;
 }
 
-static void write_whole_file(const char* path, const MemoryOutputBuffer& bytes)
-{
-  AtomicFile file(path);
-  file.stream.write(bytes.bytes.data, bytes.bytes.num);
-  file.commit();
-}
-
 bool save_game()
 {
   set_error_message(nullptr);
@@ -178,6 +231,10 @@ bool save_game()
   make_folder(get_appdata_path() + "Quillmere");
   make_folder(get_appdata_path() + SAVED_GAMES_FOLDER);
   make_folder(saved_game_path(slot, ""));
+  if (!lock_slot(slot)) {
+    show_error("Error saving the game:", slot_in_use_text);
+    return false;
+  }
   if (save_spells) save_spells();
 
   try {
@@ -192,14 +249,17 @@ bool save_game()
     save_data(universe, uni);
     int entered = get_entered_world();
 
-    write_whole_file(saved_game_path(slot, "info"), info);
-    // "uni" goes in place after the world file, so the slot never names a
-    // world state older than the file holding it.
+    // "uni" and "info" go in place only after the world file, so the slot
+    // never names a world state older than the file holding it, and a world
+    // that cannot be saved leaves the slot's other files as they were.
+    AtomicFile info_file(saved_game_path(slot, "info"));
+    info_file.stream.write(info.bytes.data, info.bytes.num);
     AtomicFile uni_file(saved_game_path(slot, "uni"));
     uni_file.stream.write(uni.bytes.data, uni.bytes.num);
-    bool ok = entered < 0 || save_world(saved_game_path(slot, world_file_name(entered)));
+    if (entered >= 0 && !save_world(saved_game_path(slot, world_file_name(entered)))) return false;
     uni_file.commit();
-    return ok;
+    info_file.commit();
+    return true;
   } catch (const OutputStream::Exception& e) {
     show_error("Error saving the game:", e.message);
   } catch (const SquirrelError& e) {
@@ -265,6 +325,7 @@ bool load_saved_game(int slot)
     // Staged: the game in memory changes only once both files have been read
     // and checked whole.
     HSQUIRRELVM vm = require_world_vm();
+    if (!lock_slot(slot)) throw InputStream::Exception(slot_in_use_text, -1);
     SqObject info = read_slot_file(slot, "info", true, vm);
     SqObject uni = read_slot_file(slot, "uni", false, vm);
     check_loaded_universe(uni);
@@ -299,7 +360,7 @@ TempString<260> get_saved_game_name(int slot, bool& outdated)
       return TempString<260>("? ? ?");
     }
     if (in.readValue<uint32_t>() != SAVE_VERSION) outdated = true;
-    SqObject info = load_data(in, vm);
+    SqObject info = read_slot_value(in, vm);
     SqObject value = sqbind::get_slot(vm, info.o, "name");
     if (value.getType() == OT_NULL) return name;
     if (value.getType() != OT_STRING) throw SquirrelError("sq_get*() failed (type error)");
@@ -434,6 +495,10 @@ WorldLoadResult load_world_file(const char* path)
     if (remove_all_gameobj) remove_all_gameobj();
     reset_common_fx();
     if (load_gameobjs) load_gameobjs(in);
+    // The objects end the file; more bytes mean a count or a length in the
+    // file was damaged.
+    char extra;
+    if (in.readSome(&extra, 1) > 0) throw InputStream::Exception("unexpected data after the saved objects", in.tell() - 1);
     in.close();
 
     set_sun_direction(make4f(sun[0], sun[1], sun[2], sun[3]), false);

@@ -15,8 +15,12 @@
 // all little-endian.
 //
 // Saving never destroys the last good save: every file is written beside its
-// final name, synced, renamed over it and the folder synced, so a crash
-// leaves each file whole, old or new. Loading reads and checks everything
+// final name (a temporary name of the writing process), synced, renamed over
+// it and the folder synced, so a crash leaves each file whole, old or new.
+// The world file goes in place first, then "uni" and "info": a world that
+// cannot be written leaves them as they were. Every file must end with its
+// last value: bytes after it mean damage, and the file is refused (the slot
+// list then shows no name). Loading reads and checks everything
 // before it changes anything; a failed load leaves the game as it was. Only
 // a missing world file means a first visit (the world is generated); a world
 // file that exists and does not load is reported and left alone, never
@@ -33,6 +37,7 @@
 #include "gameshell/gameModes.h"
 
 #include "engine/color.h"
+#include "engine/gui/guiElement.h"
 #include "engine/renderBatch.h"
 #include "engine/utils.h"
 #include "scripting/sqbind.h"
@@ -77,6 +82,12 @@ bool load_saved_game(int slot);
 // The slot's display name ("" for none or an unreadable file; "? ? ?" for a
 // file of another kind). outdated: written by another version of the game.
 TempString<260> get_saved_game_name(int slot, bool& outdated);
+// A game holds the slot it loads or saves (an exclusive lock on the slot's
+// file "lock") until it plays another slot or this is called; while another
+// running game holds a slot, loading and saving it fail with "The slot is in
+// use by another running game". Leftover temporary files of a game that died
+// while saving are removed when the slot is taken.
+void release_slot_lock();
 
 // ---- worlds ----
 
@@ -126,36 +137,45 @@ public:
   void drawOverlay(float t) override;
 };
 
-// For the plug-in's universe screen: the world-icon shader and batch state.
+// For the plug-in's universe screen: registers "uni_viewer" and makes the
+// world-icon shader and batch state.
 void init_universe_ui();
+// Its first step: registers "uni_viewer" (needs no device).
+void register_uni_viewer();
 // One world icon: a quad of radius size + 1 (1.5 size + 1 with a ring colour
 // c3) round (x, y), its six 28-byte vertices {x, y, u, v, c2, c1 with alpha
 // 765 / size, c3}.
 void render_world_icon(RenderBatch& batch, float x, float y, float size, D3dColor c1, D3dColor c2, D3dColor c3);
 
-// ---- the universe viewer's pan and zoom ----
+// ---- the universe viewer ----
 
-// What the "uni_viewer" behaviour reads and writes of the plug-in's
-// universe-viewer element, in the element's order.
-struct UniViewerView
+// The plug-in's universe-viewer element as the "uni_viewer" behaviour sees
+// it: a view of the universe's plane panned and zoomed by the pointer. The
+// behaviour registered by init_universe_ui pans with the left button held,
+// zooms with the wheel (about the pointer) and with a right-button drag, and
+// keeps the centre within the bounds and the extent within [160, twice the
+// bounds' larger side]. After every change it calls updateView, which turns
+// centre and extent into scale and origin.
+class UniViewerElement : public BaseGuiElement
 {
-  vec4f scale;                     // x, y: screen units per universe unit
-  vec4f origin;                    // x, y: screen position of universe point 0
-  float min_x, min_y, max_x, max_y;  // the universe's bounds
-  float centre_x, centre_y;
-  float extent;                    // universe units across the view
-  float last_x, last_y;            // the pointer at the last event
-  bool drag_zooms;                 // dragging with the right button zooms
+public:
+  vec4f viewScale = make4f(1.f, 1.f, 0.f, 0.f);  // x, y: screen units per universe unit
+  vec4f viewOrigin = v_zero();                   // x, y: screen position of universe point 0
+  float minX = 0.f, minY = 0.f, maxX = 0.f, maxY = 0.f;  // the universe's bounds
+  float centreX = 0.f, centreY = 0.f;
+  float extent = 160.f;  // universe units across the view's shorter side
+  float lastX = 0.f, lastY = 0.f;  // the pointer at the last event
+  bool dragZooms = false;          // the drag began with the right button
+
+  // Square units, the centre in the middle of the element's rectangle.
+  virtual void updateView(float dt);
 };
 
-// Zooms by the factor max(0.1, 1 + amount) about the screen point (px, py);
-// the extent stays within [160, twice the larger side of the bounds]. The
-// caller then lets the element update its view.
-void zoom_uni_viewer(UniViewerView& v, float px, float py, float amount);
-// A pointer move to (x, y) while pressed: a drag zoom or a pan; the centre
-// stays in the bounds and the pointer becomes the last one.
-void drag_uni_viewer(UniViewerView& v, float x, float y);
-void clamp_uni_viewer_centre(UniViewerView& v);
+// Zooms by max(0.1, 1 + amount) about the screen point (px, py), keeping the
+// universe point under it (nearly) in place; then clamps and updates.
+void zoom_uni_viewer(UniViewerElement* e, float px, float py, float amount);
+// x at least min x, then at most max x; y likewise.
+void clamp_uni_viewer_centre(UniViewerElement* e);
 
 // ---- pieces of the above, for tests ----
 

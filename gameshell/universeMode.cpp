@@ -127,6 +127,9 @@ void UniverseMode::enter(GameMode*)
   }
   if (index < 0) return;
   if (load_entered_world(index) == WORLD_LOADED) {
+    // A game that ended between the saves of leaving a world has a world
+    // file without its player: the player starts again at the castle.
+    if (!local_player) place_new_player();
     debug("loaded world #%d", index);
     set_cur_world(index);
     set_game_mode(play_mode);
@@ -185,43 +188,91 @@ void leave_world()
 
 // ------------------------------------------------------- universe viewer --
 
-void clamp_uni_viewer_centre(UniViewerView& v)
+void UniViewerElement::updateView(float)
 {
-  v.centre_x = std::max(v.centre_x, v.min_x);
-  v.centre_x = std::min(v.centre_x, v.max_x);
-  v.centre_y = std::max(v.centre_y, v.min_y);
-  v.centre_y = std::min(v.centre_y, v.max_y);
+  float side = std::min(rect[2] - rect[0], rect[3] - rect[1]);
+  float s = extent > 0.f && side > 0.f ? side / extent : 1.f;
+  viewScale = make4f(s, s, 0.f, 0.f);
+  viewOrigin = make4f((rect[0] + rect[2]) * 0.5f - centreX * s, (rect[1] + rect[3]) * 0.5f - centreY * s, 0.f, 0.f);
 }
 
-void zoom_uni_viewer(UniViewerView& v, float px, float py, float amount)
+void clamp_uni_viewer_centre(UniViewerElement* e)
+{
+  e->centreX = std::max(e->centreX, e->minX);
+  e->centreX = std::min(e->centreX, e->maxX);
+  e->centreY = std::max(e->centreY, e->minY);
+  e->centreY = std::min(e->centreY, e->maxY);
+}
+
+void zoom_uni_viewer(UniViewerElement* e, float px, float py, float amount)
 {
   float f = std::max(0.1f, 1.f + amount);
-  float extent = v.extent * f;
-  extent = std::min(extent, 2.f * std::max(v.max_x - v.min_x, v.max_y - v.min_y));
+  float extent = e->extent * f;
+  extent = std::min(extent, 2.f * std::max(e->maxX - e->minX, e->maxY - e->minY));
   extent = std::max(extent, 160.f);
-  float k = 1.f - v.extent / extent;
-  v.extent = extent;
-  // The universe point under the pointer stays (nearly) under it.
-  float ux = (px - v.origin[0]) / v.scale[0];
-  float uy = (py - v.origin[1]) / v.scale[1];
-  v.centre_x = v.centre_x - k * (ux - v.centre_x);
-  v.centre_y = v.centre_y - k * (uy - v.centre_y);
-  clamp_uni_viewer_centre(v);
+  float k = 1.f - e->extent / extent;
+  e->extent = extent;
+  float ux = (px - e->viewOrigin[0]) / e->viewScale[0];
+  float uy = (py - e->viewOrigin[1]) / e->viewScale[1];
+  e->centreX = e->centreX - k * (ux - e->centreX);
+  e->centreY = e->centreY - k * (uy - e->centreY);
+  clamp_uni_viewer_centre(e);
+  e->updateView(0.f);
 }
 
-void drag_uni_viewer(UniViewerView& v, float x, float y)
+namespace
 {
-  float dx = x - v.last_x, dy = y - v.last_y;
-  if (v.drag_zooms) {
-    zoom_uni_viewer(v, v.last_x, v.last_y, (dy - dx) * 0.01f);
-  } else {
-    v.centre_x -= dx / v.scale[0];
-    v.centre_y -= dy / v.scale[1];
+// Pans and zooms a UniViewerElement (see universe.h).
+class UniViewerBehavior : public NewGuiEventHandler
+{
+public:
+  UniViewerBehavior()
+      : NewGuiEventHandler(GUI_EV_ENTER | GUI_EV_LEAVE | GUI_EV_BUTTON_UP | GUI_EV_BUTTON_DOWN | GUI_EV_MOVE |
+                           GUI_EV_WHEEL | GUI_EV_RESET) {}
+
+  static void setPressed(BaseGuiElement* e, bool v) { set_element_pressed(e, &v, false); }
+
+  int handle(NewGuiEvent* event, BaseGuiElement* element, int) override
+  {
+    UniViewerElement* e = static_cast<UniViewerElement*>(element);
+    if (event->type == GUI_EV_RESET) {
+      setPressed(e, false);
+      return GUI_PASS;
+    }
+    if (!e->isEnabled()) return GUI_PASS;
+    const InputEvent& in = static_cast<NewGuiInputEvent*>(event)->input;
+    if (event->type == GUI_EV_BUTTON_DOWN) {
+      if (!get_element_pressed(e)) {
+        e->lastX = in.x;
+        e->lastY = in.y;
+        e->dragZooms = (in.flags & INPUT_RBUTTON) != 0;
+      }
+      setPressed(e, true);
+    } else if (event->type == GUI_EV_BUTTON_UP) {
+      setPressed(e, false);
+    } else if (event->type == GUI_EV_WHEEL) {
+      zoom_uni_viewer(e, in.x, in.y, -0.2f * float(in.wheel));
+    }
+    if (!get_element_pressed(e)) return GUI_HANDLED;
+    float dx = in.x - e->lastX, dy = in.y - e->lastY;
+    if (e->dragZooms) {
+      zoom_uni_viewer(e, e->lastX, e->lastY, (dy - dx) * 0.01f);
+    } else {
+      e->centreX -= dx / e->viewScale[0];
+      e->centreY -= dy / e->viewScale[1];
+    }
+    clamp_uni_viewer_centre(e);
+    e->lastX = in.x;
+    e->lastY = in.y;
+    e->updateView(0.f);
+    return GUI_HANDLED;
   }
-  clamp_uni_viewer_centre(v);
-  v.last_x = x;
-  v.last_y = y;
-}
+  void attach(BaseGuiElement* e) override { setPressed(e, false); }
+  void detach(BaseGuiElement* e) override { setPressed(e, false); }
+};
+
+UniViewerBehavior uni_viewer_behavior;
+}  // namespace
 
 // ------------------------------------------------------------- world icons --
 
@@ -239,8 +290,11 @@ static_assert(sizeof(WorldIconVertex) == 28, "the world-icon vertex is 28 bytes"
 StdRenderBatchState world_icon_state;
 }  // namespace
 
+void register_uni_viewer() { register_behavior(&uni_viewer_behavior, "uni_viewer"); }
+
 void init_universe_ui()
 {
+  register_uni_viewer();
   static const VertexElementDesc elements[] = {
       {0, 0, VDECL_FLOAT4, VDECL_POSITION, 0},     // x, y, u, v
       {16, 0, VDECL_D3DCOLOR, VDECL_COLOR, 0},     // c2

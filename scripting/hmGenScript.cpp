@@ -195,6 +195,9 @@ void reload_world_script_if_changed()
   if (cur_game_mode && cur_game_mode == universe_mode) {
     generate_universe();
     refresh_universe_screen();
+  } else if (cur_game_mode && cur_game_mode == main_menu_mode) {
+    // The world behind the main menu is the menu's own.
+    generate_world("main_menu");
   } else {
     generate_world("game");
   }

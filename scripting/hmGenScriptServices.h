@@ -52,6 +52,7 @@ void release_universe_data();
 
 extern GameMode* cur_game_mode;
 extern GameMode* universe_mode;
+extern GameMode* main_menu_mode;
 // The plug-in's universe screen, when it exists, rebuilds itself for a
 // regenerated universe.
 void refresh_universe_screen();

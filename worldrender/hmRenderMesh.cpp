@@ -279,15 +279,17 @@ void build_horizon()
       const int cell = wrapped_cell(x, z);
       float h = curh[cell];
       const FluidSurfaceCell& fs = display_fluid_surface[cell];
-      if (fs.water > h) h = fs.water;
-      if (fs.lava > h) h = fs.lava;
+      // What is on top goes into x's two low bits (x is a multiple of 4).
+      int kind = 0;
+      if (fs.water > h) h = fs.water, kind = 1;
+      if (fs.lava > h) h = fs.lava, kind = 2;
       const float dx = float(x) - camx, dz = float(z) - camz;
       const float d = std::sqrt(dx * dx + dz * dz);
       if (d > 128.f) {
         const float k = (d - 128.f) / 256.f;
         h -= (k * k) * 128.f;
       }
-      v->x = to_short(float(x));
+      v->x = int16_t(to_short(float(x)) | kind);
       v->z = to_short(float(z));
       v->h = h;
     }
@@ -562,8 +564,11 @@ void render_horizon()
   const LandRenderState& s = land_rs;
   if (!s.ready || !s.horizonVB) return;
   // Stage 1 keeps the height texture and the constant registers stay as the
-  // scene passes set them: the horizon only adds its own two textures.
+  // scene passes set them: the horizon only adds the land's textures.
+  bind_wrapped(0, aperTex);
   bind_wrapped(2, colrTex);
+  bind_wrapped(3, topcTex);
+  bind_wrapped(4, s.detailTex);
   bind_wrapped(5, normTex);
   set_vertex_decl(s.landDecl);
   set_shader(s.horizonShader);

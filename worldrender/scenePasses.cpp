@@ -316,10 +316,10 @@ static void render_deferred(float t, float f, float far, const Matrix44& proj)
     set_wireframe(true);
   }
   set_zenable(true);
-  // The horizon goes only where the G-buffer pass left the stencil empty:
-  // where it would pass the depth test over nearer land, the composite paints
-  // the land anyway, and the stencil keeps one value per pixel (0, 1 or 2).
-  set_stencil_test(1, 2, CMP_EQUAL);
+  // The horizon goes wherever it passes the depth test and sets stencil bit
+  // 1; over nearer land (bit 0 kept, value 3) the composite paints the land
+  // anyway, and the sky goes only where neither bit is set.
+  set_stencil_test(0xff, 2, CMP_ALWAYS);
   set_stencil_replace_bits(2);
   mark_pass("horizon");
   render_horizon();

@@ -49,36 +49,11 @@ GAME_PID=""
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
 
 # Levels of the recording: the second before the key, and after it.
-python3 - "$WORK/mix.wav" "$quiet_end" "$click_end" <<'PY' || fail "the menu key was not heard"
-import math, struct, sys
-path, quiet_end, click_end = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-data = open(path, "rb").read()
-pos, fmt, start = 12, None, None
-while pos + 8 <= len(data):
-    tag, size = data[pos:pos + 4], struct.unpack("<I", data[pos + 4:pos + 8])[0]
-    if tag == b"fmt ":
-        fmt = struct.unpack("<HHIIHH", data[pos + 8:pos + 24])
-    if tag == b"data":
-        start = pos + 8
-        break
-    pos += 8 + size
-assert fmt and start, "not a WAV recording"
-channels, rate, bits = fmt[1], fmt[2], fmt[5]
-assert bits == 16, "16-bit samples expected, got %d" % bits
-frame = channels * 2
-def rms(a, b):
-    a, b = max(start, a - (a - start) % frame), min(len(data), b - (b - start) % frame)
-    n = (b - a) // 2
-    if n <= 0:
-        return 0.0
-    vals = struct.unpack("<%dh" % n, data[a:b])
-    return math.sqrt(sum(v * v for v in vals) / n) / 32768.0
-second = rate * frame
-quiet = rms(quiet_end - second, quiet_end)
-click = rms(quiet_end, click_end)
-print("recorded level: %.5f before the key, %.5f after it" % (quiet, click))
-sys.exit(0 if quiet < 0.002 and click > 2 * quiet + 0.001 else 1)
-PY
+read -r _ second < <(python3 "$(dirname "$0")/lib/wav_level.py" "$WORK/mix.wav" 0 0) || fail "no recording"
+read -r quiet _ < <(python3 "$(dirname "$0")/lib/wav_level.py" "$WORK/mix.wav" $((quiet_end - second)) "$quiet_end")
+read -r click _ < <(python3 "$(dirname "$0")/lib/wav_level.py" "$WORK/mix.wav" "$quiet_end" "$click_end")
+echo "recorded level: $quiet before the key, $click after it"
+awk -v q="$quiet" -v c="$click" 'BEGIN { exit !(q < 0.002 && c > 2 * q + 0.001) }' || fail "the menu key was not heard"
 
 # ---- no sound device at all ----
 export ALSOFT_DRIVERS=no-such-driver

@@ -5,11 +5,13 @@
 #include "engine/config.h"
 #include "engine/priority.h"
 
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+#include "support/test_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -21,8 +23,7 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_config_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("config");
     file = (dir / "Quillmere" / "config").string();
     set_config_path(file.c_str());
     // The settings the reader leaves alone start from their initial values.
@@ -314,4 +315,38 @@ TEST_F(ConfigStore, DefaultLocationFollowsXdgConfigHome)
   } else {
     unsetenv("XDG_CONFIG_HOME");
   }
+}
+
+TEST_F(ConfigStore, FullSizeFileReadsQuickly)
+{
+  // Tens of thousands of distinct names, just under the size limit: reading
+  // must stay linear in the number of names (start-up stalled for a minute
+  // with a name-by-name search).
+  std::string text;
+  int n = 0;
+  while (text.size() < (1u << 20) - 64) text += "int name_" + std::to_string(n++) + " 7\n";
+  text += "int flags 1\nint Name_5 9\n";
+  write_file(text);
+  // Processor time, so that a busy machine does not fail the test.
+  auto cpu_ms = [] {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) * 1e-6;
+  };
+  double start = cpu_ms();
+  read_args({});
+  double ms = cpu_ms() - start;
+  EXPECT_TRUE(config_fullscreen);
+  int v = 0;
+  EXPECT_TRUE(get_config_int("name_5", &v));
+  EXPECT_EQ(v, 9);   // names compare without case; the later line wins
+  EXPECT_TRUE(get_config_int("name_1000", &v));
+  EXPECT_EQ(v, 7);
+#if defined(__SANITIZE_ADDRESS__)
+  const double limit_ms = 2000;   // instrumented build
+#else
+  const double limit_ms = 100;
+#endif
+  EXPECT_LT(ms, limit_ms) << n << " names";
+  printf("read %d names in %.1f ms of processor time\n", n, ms);
 }

@@ -14,6 +14,7 @@
 
 #include "engine/dds.h"
 #include "engine/textureCache.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -242,8 +243,7 @@ TEST(DdsParse, CorruptFilesAreRejected)
 // when they need not exist, and end the program when they must.
 TEST(TextureCacheDeathTest, MissingAndBadFiles)
 {
-  char tmpl[] = "/tmp/qm_dds_XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  std::string dir = make_test_dir("dds");
   DdsDesc s;
   s.caps2 = 0x200;
   Bytes cube = dds_bytes(s);

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "engine/d3d_render.h"
 #include "engine/font.h"
 #include "engine/tga.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -42,8 +44,7 @@ class FontMetrics : public testing::Test
     for (int x = 0; x < CW; ++x) ink(img, 'W', x);
 
     // Through the file format, as the font is loaded: stored bottom-up.
-    char tmpl[] = "/tmp/qm_font_XXXXXX";
-    std::string dir = mkdtemp(tmpl);
+    std::string dir = make_test_dir("font");
     std::string path = dir + "/font.tga";
     ASSERT_TRUE(save_tga(path.c_str(), img.data(), W, H, W * 4));
     DynArray<uint32_t> px;
@@ -165,4 +166,50 @@ TEST(FontMetricsDeathTest, ImageNotAGridIsFatal)
   std::vector<uint32_t> img(250 * 256, 0);
   EXPECT_EXIT(set_font_image(img.data(), 250, 256), testing::ExitedWithCode(100),
               "expected 16x16 font grid in font.tga, got 250x256 image");
+}
+
+TEST_F(FontMetrics, WrappedLinesFitTheWidthAndKeepEveryWord)
+{
+  // An error message at a 640 x 360 window's font scale: words of several
+  // lengths, one word wider than the width on its own, the text's own breaks.
+  bitmap_font.scale = 2;
+  std::string word_wall(200, 'W');
+  const std::string texts[] = {
+      "Error loading the world:\nunexpected data after the saved objects (at 24000A) in a file "
+      "of a long name WAW AiA WWW WWWWWWW iiii W W W W W W W W W W W W W W W W W W W W W W",
+      "Error in world script:\n" + word_wall + " tail",
+      "short",
+      "",
+      "ends with a break\n",
+  };
+  for (int max_width : {640 - 2 * 16, 100, 1}) {
+    for (const std::string& text : texts) {
+      SCOPED_TRACE(text.substr(0, 30) + " at " + std::to_string(max_width));
+      std::string wrapped = wrap_text(text.c_str(), max_width);
+      // Every line fits (a single character always stands on its own).
+      size_t start = 0;
+      for (;;) {
+        size_t end = wrapped.find('\n', start);
+        std::string line = wrapped.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        int w = 0, h = 0;
+        calc_text_size(line.c_str(), -1, w, h);
+        if (line.size() > 1) {
+          EXPECT_LE(w, max_width) << "[" << line << "]";
+        }
+        if (end == std::string::npos) break;
+        start = end + 1;
+      }
+      // The same characters apart from breaks and the spaces they replace.
+      auto strip = [](const std::string& s) {
+        std::string r;
+        for (char c : s)
+          if (c != '\n' && c != ' ') r += c;
+        return r;
+      };
+      EXPECT_EQ(strip(wrapped), strip(text));
+      EXPECT_GE(std::count(wrapped.begin(), wrapped.end(), '\n'), std::count(text.begin(), text.end(), '\n'));
+    }
+  }
+  // A text that fits is left alone.
+  EXPECT_EQ(wrap_text("Error saving the game:\nThe slot is in use", 640), "Error saving the game:\nThe slot is in use");
 }

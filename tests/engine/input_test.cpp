@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include <cstring>
 #include <vector>
 
 class InputQueue : public testing::Test
@@ -302,4 +303,62 @@ TEST_F(InputQueue, SdlEventsBecomeQueuedEvents)
   EXPECT_EQ(ev[3].x, 3.0f);
   EXPECT_EQ(ev[4].type, INPUT_MOUSE_MOVE);
   EXPECT_EQ(ev[4].y, 80.0f);
+}
+
+TEST_F(InputQueue, PointerPositionsScaleFromTheWindowToThePicture)
+{
+  // A fullscreen window keeps the desktop's size, the picture the configured
+  // one, stretched over the window.
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("input", 0, 0, 1280, 720, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  init_input(window);
+  d3d_wd = 640;
+  d3d_ht = 360;
+  end_input_frame();
+
+  SDL_Event e;
+  memset(&e, 0, sizeof(e));
+  e.type = SDL_MOUSEMOTION;
+  e.motion.x = 1000;
+  e.motion.y = 500;
+  EXPECT_TRUE(input_handle_sdl_event(e));
+  memset(&e, 0, sizeof(e));
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.clicks = 1;
+  e.button.x = 1279;
+  e.button.y = 0;
+  EXPECT_TRUE(input_handle_sdl_event(e));
+  memset(&e, 0, sizeof(e));
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.y = 1;
+  e.wheel.mouseX = 2;
+  e.wheel.mouseY = 719;
+  EXPECT_TRUE(input_handle_sdl_event(e));
+  auto ev = drain();
+  ASSERT_EQ(ev.size(), 3u);
+  EXPECT_EQ(ev[0].x, 500.f);
+  EXPECT_EQ(ev[0].y, 250.f);
+  EXPECT_EQ(ev[1].x, 639.f);
+  EXPECT_EQ(ev[1].y, 0.f);
+  EXPECT_EQ(ev[2].x, 1.f);
+  EXPECT_EQ(ev[2].y, 359.f);
+
+  // Same sizes: positions pass unchanged.
+  d3d_wd = 1280;
+  d3d_ht = 720;
+  memset(&e, 0, sizeof(e));
+  e.type = SDL_MOUSEMOTION;
+  e.motion.x = 1000;
+  e.motion.y = 500;
+  EXPECT_TRUE(input_handle_sdl_event(e));
+  ev = drain();
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].x, 1000.f);
+  EXPECT_EQ(ev[0].y, 500.f);
+
+  init_input(nullptr);
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include "support/test_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -21,8 +22,7 @@ protected:
   {
     memcpy(saved_app_path, app_path, sizeof(app_path));
     strcpy(app_path, "/opt/qm/");
-    char tmpl[] = "/tmp/qm_paths_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("paths");
   }
   void TearDown() override
   {

@@ -7,6 +7,7 @@
 #include "engine/paths.h"
 #include "engine/priority.h"
 #include "engine/shellExec.h"
+#include "support/test_dir.h"
 
 #include <sys/resource.h>
 
@@ -87,24 +88,40 @@ TEST(DirWatch, LinkLoopsAndNewFoldersAreSafe)
 {
   char saved[260];
   memcpy(saved, app_path, sizeof(saved));
-  char tmpl[] = "/tmp/qm_watch_XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  TestDir tmp("watch");
+  std::string dir = tmp.path;
   fs::create_directories(dir + "/data/gen");
   fs::create_directory_symlink(dir, dir + "/data/loop");   // a link back up the tree
+  fs::create_directory_symlink(dir + "/data/gen", dir + "/data/gen2");   // a second way into one folder
   snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());
 
+  // Each real folder once: the links lead to folders already watched.
   start_dir_watch();
+  EXPECT_EQ(dir_watch_folder_count(), 3);
+  EXPECT_TRUE(dir_watch_watches((dir + "/").c_str()));
+  EXPECT_TRUE(dir_watch_watches((dir + "/data/").c_str()));
+  EXPECT_TRUE(dir_watch_watches((dir + "/data/gen/").c_str()) || dir_watch_watches((dir + "/data/gen2/").c_str()));
+
+  // Folders made later are watched with what they already hold.
   fs::create_directories(dir + "/data/new/deeper");
   std::ofstream(dir + "/data/new/deeper/file.nut") << "x";
   std::ofstream(dir + "/data/gen/main.nut.tmp") << "y";
   fs::rename(dir + "/data/gen/main.nut.tmp", dir + "/data/gen/main.nut");
   for (int i = 0; i < 3; ++i) poll_dir_watch();
+  EXPECT_TRUE(dir_watch_watches((dir + "/data/new/").c_str()));
+  EXPECT_TRUE(dir_watch_watches((dir + "/data/new/deeper/").c_str()));
+  EXPECT_EQ(dir_watch_folder_count(), 5);
+
+  // Removed folders leave the watch.
   fs::remove_all(dir + "/data/new");
   poll_dir_watch();
+  EXPECT_EQ(dir_watch_folder_count(), 3);
+  EXPECT_FALSE(dir_watch_watches((dir + "/data/new/").c_str()));
+
   stop_dir_watch();
+  EXPECT_EQ(dir_watch_folder_count(), 0);
   poll_dir_watch();   // stopped: nothing to do
   stop_dir_watch();
 
   memcpy(app_path, saved, sizeof(saved));
-  fs::remove_all(dir);
 }

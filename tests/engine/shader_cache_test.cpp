@@ -11,6 +11,7 @@
 
 #include "engine/paths.h"
 #include "engine/shaderCache.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -68,9 +69,8 @@ class ShaderFilesTest : public testing::Test {
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_shader_files_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("shader_files");
+    ASSERT_FALSE(dir.empty());
     memcpy(saved_app_path, app_path, sizeof(app_path));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());
     write("prelude.glsl", "// prelude\n");
@@ -78,8 +78,7 @@ class ShaderFilesTest : public testing::Test {
   void TearDown() override
   {
     memcpy(app_path, saved_app_path, sizeof(app_path));
-    std::string cmd = "rm -rf '" + dir + "'";
-    EXPECT_EQ(system(cmd.c_str()), 0);
+    remove_test_dir(dir);
   }
   void write(const std::string& name, const std::string& bytes)
   {
@@ -122,7 +121,10 @@ TEST_F(ShaderFilesTest, CacheFileRoundTrip)
             cache_bytes(0x20100715u, 22, 3, 2, std::string("main.sh\0prelude.glsl\0\0", 22), "VVVPP"));
   struct stat st;
   EXPECT_NE(stat(path("x.cache.tmp").c_str(), &st), 0) << "no temporary left behind";
-  EXPECT_FALSE(write_shader_cache(path("no_such_dir/x.cache").c_str(), deps, "V", 1, "P", 1));
+  // A removed cache folder is made again; a deeper missing path is not.
+  EXPECT_TRUE(write_shader_cache(path("cache_gone/x.cache").c_str(), deps, "V", 1, "P", 1));
+  EXPECT_EQ(stat(path("cache_gone/x.cache").c_str(), &st), 0);
+  EXPECT_FALSE(write_shader_cache(path("no/such_dir/x.cache").c_str(), deps, "V", 1, "P", 1));
 }
 
 TEST_F(ShaderFilesTest, DamagedCacheFilesAreRefusedWithoutReadingPastThem)

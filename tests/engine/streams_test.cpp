@@ -10,6 +10,8 @@
 #include <string>
 
 #include "engine/streams.h"
+#include "support/test_dir.h"
+#include <fstream>
 
 // Runs op and returns the exception it threw (message "none" if it did not).
 template <typename E>
@@ -81,16 +83,15 @@ TEST(MemoryInputStream, ExactReadsAndSeeks)
 class FileStreams : public testing::Test
 {
 protected:
-  std::string path;
+  std::string dir, path;
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_streams_XXXXXX";
-    int fd = mkstemp(tmpl);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    path = tmpl;
+    dir = make_test_dir("streams");
+    ASSERT_FALSE(dir.empty());
+    path = dir + "/file";
+    std::ofstream(path, std::ios::binary);   // an empty file
   }
-  void TearDown() override { unlink(path.c_str()); }
+  void TearDown() override { remove_test_dir(dir); }
 };
 
 TEST_F(FileStreams, WriteThenReadBack)

@@ -18,6 +18,7 @@
 #include "engine/screenshot.h"
 #include "engine/streams.h"
 #include "engine/tga.h"
+#include "support/test_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -149,8 +150,7 @@ TEST(Tga, BadFilesEndInTheirMessage)
 
 TEST(Tga, SaveAndLoadFiles)
 {
-  char tmpl[] = "/tmp/qm_tga_XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  std::string dir = make_test_dir("tga");
   const uint32_t px[4] = {1, 2, 3, 4};
   ASSERT_TRUE(save_tga((dir + "/Mask.tga").c_str(), px, 2, 2, 8));
   DynArray<uint32_t> back;
@@ -295,8 +295,7 @@ TEST(MeshFile, BadFilesEndInTheirMessage)
 
 TEST(MeshFile, MissingOrBadFileWithoutMustExistGivesNull)
 {
-  char tmpl[] = "/tmp/qm_mesh_XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  std::string dir = make_test_dir("mesh");
   MeshDesc s;
   s.version = 1;
   Bytes b = mesh_bytes(s);
@@ -312,8 +311,7 @@ TEST(MeshFile, MissingOrBadFileWithoutMustExistGivesNull)
 
 TEST(MeshFileDeathTest, RequiredMeshWithWrongVersionIsFatal)
 {
-  char tmpl[] = "/tmp/qm_mesh_XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  std::string dir = make_test_dir("mesh");
   MeshDesc s;
   s.version = 7;
   Bytes b = mesh_bytes(s);

@@ -112,10 +112,10 @@ void link_gui()
   tooltip_screen = new SlotScreen<tooltip_screen_Class, &tooltip_screen>();
   main_menu_screen = new SlotScreen<main_menu_screen_Class, &main_menu_screen>();
   universe_screen = new SlotScreen<universe_screen_Class, &universe_screen>();
-  tooltip_style.addSheet(nullptr, nullptr, 1);
-  spells_style.addSheet(nullptr, nullptr, 2);
-  common_style.addSheet(nullptr, nullptr, 3);
-  common_style.addSheet(nullptr, nullptr, 4);
+  tooltip_style.addSheet(nullptr, nullptr);
+  spells_style.addSheet(nullptr, nullptr);
+  common_style.addSheet(nullptr, nullptr);
+  common_style.addSheet(nullptr, nullptr);
 }
 
 template <int... I>

@@ -147,6 +147,33 @@ TEST_F(GameobjPlugin, BadSavedObjectsThrowAndCreateNothing)
   }
 }
 
+TEST_F(GameobjPlugin, NewObjectsNeverShareASerialIdWithLoadedOnes)
+{
+  auto serial_of = [](void* obj) { return static_cast<BaseObject*>(obj)->serialId; };
+  // Saved objects with the highest ids there are.
+  for (uint32_t top : {0xFFFFFFFEu, 0xFFFFFFFFu}) {
+    remove_all_gameobj();
+    create_player(make4f(1.f, 2.f, 3.f, 1.f));
+    create_player(make4f(1.f, 2.f, 3.f, 1.f));
+    MemoryOutputBuffer out;
+    save_gameobjs(out);
+    remove_all_gameobj();
+    std::string bytes(out.bytes.data, size_t(out.bytes.num));
+    uint32_t low = 1;
+    memcpy(&bytes[8 + 1], &top, 4);        // first record's serial id
+    memcpy(&bytes[8 + 21 + 1], &low, 4);   // second record's
+    MemoryInputStream in(bytes.data(), int(bytes.size()));
+    load_gameobjs(in);
+    ASSERT_EQ(Player_list.num, 2);
+
+    for (int i = 0; i < 4; i++) create_player(v_zero());
+    std::set<uint32_t> ids;
+    for (void* p : Player_list) ids.insert(serial_of(p));
+    EXPECT_EQ(ids.size(), size_t(Player_list.num)) << std::hex << top;
+    EXPECT_EQ(ids.count(0u), 0u) << std::hex << top;
+  }
+}
+
 TEST_F(GameobjPlugin, TheWorldScriptPlacesCastlesAndPortals)
 {
   HSQUIRRELVM vm = open_script_vm(1024);

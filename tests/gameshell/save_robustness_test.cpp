@@ -7,6 +7,8 @@
 #include <chrono>
 #include <csignal>
 #include <random>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,7 +122,7 @@ struct Damage
 {
   const char* file;
   long at;        // where: from the start, or from the end when negative
-  int length;     // bytes set to `byte`; 0: the file is cut at `at`
+  int length;     // bytes set to `byte`; 0: the file is cut at `at`; -1: `byte` is appended
   int byte;
   const char* message;  // what the on-screen message starts with
 };
@@ -167,10 +169,15 @@ const Damage damages[] = {
     {"w000", 4 + 0x240000 + 24, 4, 0xFF, world_error},
     {"w000", 4 + 0x240000 + 32, 1, 0x00, world_error},  // the objects' header
     {"w000", 4 + 0x240000 + 36, 4, 0xFF, world_error},  // the object count
+    // bytes after the last value
+    {"info", 0, -1, 0x00, game_error},
+    {"uni", 0, -1, 0x00, game_error},
+    {"w000", 0, -1, 0x00, world_error},
 };
 
 std::string damaged(const std::string& bytes, const Damage& d)
 {
+  if (d.length < 0) return bytes + char(d.byte);
   size_t at = d.at >= 0 ? size_t(d.at) : bytes.size() - size_t(-d.at);
   if (d.length == 0) return bytes.substr(0, at);
   std::string s = bytes;
@@ -180,6 +187,7 @@ std::string damaged(const std::string& bytes, const Damage& d)
 
 std::string describe(const Damage& d)
 {
+  if (d.length < 0) return std::string(d.file) + " with a byte appended";
   return std::string(d.file) + (d.length ? " damaged at " : " cut at ") + std::to_string(d.at);
 }
 
@@ -208,6 +216,11 @@ TEST_F(SaveRobustness, DamagedOrCutFilesAreRefusedAndChangeNothing)
     } else {
       EXPECT_FALSE(load_saved_game(0)) << describe(d);
       EXPECT_EQ(cur_game_slot, 0) << describe(d);
+      // The slot list does not name a game that does not load.
+      bool outdated = false;
+      if (std::string(d.file) == "info" && d.length != 1) {
+        EXPECT_STREQ(get_saved_game_name(0, outdated).c_str(), "") << describe(d);
+      }
     }
     EXPECT_EQ(error_text().rfind(d.message, 0), 0u) << describe(d) << ": " << error_text();
     EXPECT_EQ(folder_contents(slot_dir()), disk) << describe(d);
@@ -220,5 +233,82 @@ TEST_F(SaveRobustness, DamagedOrCutFilesAreRefusedAndChangeNothing)
         << describe(d);
     EXPECT_EQ(CastleObject_list.num, 2) << describe(d);
   }
+}
+
+// ---- a crash between saves, a full disk, a second game ----
+
+TEST_F(SaveRobustness, AWorldResumedWithoutItsPlayerGetsOneAtTheCastle)
+{
+  // The game ended after leaving saved the world without its player but
+  // before "enteredWorld" went back to -1.
+  set_entered_world(0);
+  make_world(1);
+  ASSERT_EQ(CastleObject_list.num, 1);
+  vec4f castle = pos_of(CastleObject_list[0]);
+  as_gameobj(local_player)->destroy();
+  local_player = nullptr;
+  ASSERT_TRUE(save_game()) << error_text();
+
+  ASSERT_TRUE(load_saved_game(0)) << error_text();
+  remove_all_gameobj();
+  cur_game_mode = nullptr;
+  set_game_mode(universe_mode);
+  EXPECT_EQ(cur_game_mode, play_mode);
+  ASSERT_EQ(Player_list.num, 1);
+  ASSERT_EQ(local_player, Player_list[0]);
+  vec4f p = pos_of(local_player);
+  EXPECT_FLOAT_EQ(p[0], castle[0]);
+  EXPECT_FLOAT_EQ(p[2], castle[2]);
+}
+
+TEST_F(SaveRobustness, AWorldThatCannotBeSavedLeavesInfoAndUniAsTheyWere)
+{
+  set_entered_world(0);
+  ASSERT_TRUE(save_game()) << error_text();
+  auto before = folder_contents(slot_dir());
+
+  // Another game in memory; its world file cannot be written (a folder is in
+  // the way, as a full disk would stop it).
+  new_game(2, "second");
+  set_entered_world(1);
+  make_world(2);
+  fs::create_directory(slot_path("w001"));
+  EXPECT_FALSE(save_game());
+  EXPECT_EQ(error_text().rfind("Error saving the world:\n", 0), 0u) << error_text();
+  fs::remove(slot_path("w001"));
+  EXPECT_EQ(folder_contents(slot_dir()), before) << "info and uni must not name a world that was not saved";
+}
+
+TEST_F(SaveRobustness, ASlotInUseByAnotherGameIsNeitherWrittenNorLoaded)
+{
+  ASSERT_TRUE(save_game()) << error_text();
+  // A process that died while saving left a temporary file.
+  write_bytes(slot_path("uni.tmp.99999999"), "torn");
+  auto before = folder_contents(slot_dir());
+
+  // Another running game takes the slot: a lock of its own on the slot's lock file.
+  release_slot_lock();
+  int other = open(slot_path("lock").c_str(), O_RDWR);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+
+  new_game(2, "second");
+  EXPECT_FALSE(save_game());
+  EXPECT_EQ(error_text(), "Error saving the game:\nThe slot is in use by another running game");
+  EXPECT_FALSE(load_saved_game(0));
+  EXPECT_EQ(error_text(), "Error loading the game:\nThe slot is in use by another running game");
+  EXPECT_EQ(folder_contents(slot_dir()), before);
+
+  // The other game ends: the slot is ours, the leftover goes, and the files
+  // are whole under their final names only.
+  close(other);
+  new_game(2, "second");
+  ASSERT_TRUE(save_game()) << error_text();
+  auto after = folder_contents(slot_dir());
+  std::vector<std::string> names;
+  for (const auto& f : after) names.push_back(f.first);
+  EXPECT_EQ(names, (std::vector<std::string>{"info", "lock", "uni"}));
+  ASSERT_TRUE(load_saved_game(0)) << error_text();
+  EXPECT_TRUE(script_true("universe.tag == \"second\""));
 }
 }  // namespace

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include "support/test_dir.h"
 
 namespace save_test
 {
@@ -76,9 +77,8 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_saves_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    data_dir = tmpl;
+    data_dir = make_test_dir("saves");
+    ASSERT_FALSE(data_dir.empty());
     setenv("XDG_DATA_HOME", data_dir.c_str(), 1);
 
     load_gameobj_library(QM_GAMEOBJ_PLUGIN);
@@ -106,6 +106,7 @@ protected:
     shutdown_world_script();
     unload_gameobj();
     cur_game_slot = -1;
+    release_slot_lock();
     set_error_message(nullptr);
     std::error_code ec;
     fs::remove_all(data_dir, ec);

@@ -66,10 +66,11 @@ TEST_F(SaveSlot, InfoAndUniHoldTheirHeadersAndOneTaggedValue)
   std::string uni = read_bytes(slot_path("uni"));
   EXPECT_EQ(uni, le32(0x14072300) + saved_value(universe));
 
-  // Not in a world: only these two files, nothing left over.
+  // Not in a world: only these two files and the empty lock file, nothing left over.
   auto files = folder_contents(slot_dir());
-  EXPECT_EQ(files.size(), 2u);
-  EXPECT_TRUE(files.count("info") && files.count("uni"));
+  EXPECT_EQ(files.size(), 3u);
+  EXPECT_TRUE(files.count("info") && files.count("uni") && files.count("lock"));
+  EXPECT_EQ(files["lock"], "");
 }
 
 TEST_F(SaveSlot, AWorldFileHoldsTheWorldBlockSunCameraAndObjects)
@@ -398,57 +399,4 @@ TEST(WorldIcon, SizesItsQuadAndFadesItsEdge)
   RenderBatch batch;
   render_world_icon(batch, 0.f, 0.f, 0.f, 1u, 2u, 3u);
   EXPECT_EQ(batch.entries.num, 0) << "no icon of size 0";
-}
-
-// ---- the universe viewer ----
-
-TEST(UniViewer, WheelZoomsByAFifthWithinItsLimitsAndPanningStaysInTheBounds)
-{
-  // Bounds 400 x 300 units, 2 screen units per universe unit, point 0 at (100, 50).
-  auto view = [](float extent) {
-    UniViewerView v{};
-    v.scale = make4f(2.f, 2.f, 0.f, 0.f);
-    v.origin = make4f(100.f, 50.f, 0.f, 0.f);
-    v.min_x = -200.f, v.min_y = -150.f, v.max_x = 200.f, v.max_y = 150.f;
-    v.extent = extent;
-    return v;
-  };
-  struct
-  {
-    float extent, wheel, want;
-  } cases[] = {
-      {500.f, 1.f, 400.f},   // a notch forward: 0.8 times
-      {500.f, -1.f, 600.f},  // a notch back: 1.2 times
-      {190.f, 1.f, 160.f},   // never below 160
-      {750.f, -1.f, 800.f},  // never above twice the larger side
-      {500.f, 10.f, 160.f},  // at least a tenth, then the floor
-  };
-  for (auto& c : cases) {
-    UniViewerView v = view(c.extent);
-    zoom_uni_viewer(v, 100.f, 50.f, -0.2f * c.wheel);  // the pointer over the centre
-    EXPECT_FLOAT_EQ(v.extent, c.want) << c.extent << " " << c.wheel;
-    EXPECT_FLOAT_EQ(v.centre_x, 0.f);
-  }
-
-  // Zooming in about a point pulls the centre toward it.
-  UniViewerView v = view(500.f);
-  zoom_uni_viewer(v, 100.f + 2.f * 100.f, 50.f, -0.2f);
-  EXPECT_FLOAT_EQ(v.centre_x, -(1.f - 500.f / 400.f) * 100.f);
-
-  // A pan moves the centre against the drag, and only to the bounds.
-  v = view(500.f);
-  v.last_x = 10.f, v.last_y = 10.f;
-  drag_uni_viewer(v, 30.f, 0.f);
-  EXPECT_FLOAT_EQ(v.centre_x, -10.f);
-  EXPECT_FLOAT_EQ(v.centre_y, 5.f);
-  EXPECT_FLOAT_EQ(v.last_x, 30.f);
-  drag_uni_viewer(v, 3000.f, 0.f);
-  EXPECT_FLOAT_EQ(v.centre_x, -200.f);
-
-  // Dragging with the right button zooms: up and left zooms in.
-  v = view(500.f);
-  v.drag_zooms = true;
-  v.last_x = 100.f, v.last_y = 50.f;
-  drag_uni_viewer(v, 100.f, 40.f);
-  EXPECT_FLOAT_EQ(v.extent, 450.f);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/paths.h"
+#include "support/test_dir.h"
 
 struct TempAppDir
 {
@@ -26,8 +27,7 @@ struct TempAppDir
 
   void open()
   {
-    char tmpl[] = "/tmp/qm_assets_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("assets");
     namespace fs = std::filesystem;
     for (const auto& e : fs::directory_iterator(repo_root() + "/data")) {
       std::string ext = e.path().extension().string();

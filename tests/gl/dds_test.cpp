@@ -16,6 +16,7 @@
 #include "engine/gl.h"
 #include "engine/textureCache.h"
 #include "gl/gl_fixture.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -182,43 +183,24 @@ class DdsTest : public GlDeviceTest
 {
  protected:
   static std::string dir;
-  static GLuint program, vao;
+  static GLuint program;
 
   static void SetUpTestSuite()
   {
     GlDeviceTest::SetUpTestSuite();
-    char tmpl[] = "/tmp/qm_dds_gl_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("dds_gl");
     // Writes texel (x, y) of a level of stage 0 to pixel (x, y): a plain
     // program outside the shader system, so only the texture is under test.
-    const char* vs =
-        "#version 330 core\n"
-        "void main() { vec2 p = vec2((gl_VertexID & 1) * 4 - 1, (gl_VertexID >> 1) * 4 - 1);"
-        " gl_Position = vec4(p, 0.0, 1.0); }\n";
-    const char* fs =
+    program = plain_program(
         "#version 330 core\n"
         "uniform sampler2D tex; uniform int lod; out vec4 c;\n"
-        "void main() { c = texelFetch(tex, ivec2(gl_FragCoord.xy), lod); }\n";
-    GLuint s[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
-    glShaderSource(s[0], 1, &vs, nullptr);
-    glShaderSource(s[1], 1, &fs, nullptr);
-    program = glCreateProgram();
-    for (GLuint sh : s) {
-      glCompileShader(sh);
-      glAttachShader(program, sh);
-    }
-    glLinkProgram(program);
-    GLint ok = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    ASSERT_TRUE(ok);
-    for (GLuint sh : s) glDeleteShader(sh);
-    glGenVertexArrays(1, &vao);
+        "void main() { c = texelFetch(tex, ivec2(gl_FragCoord.xy), lod); }\n");
+    ASSERT_NE(program, 0u);
   }
   static void TearDownTestSuite()
   {
     free_all_textures();
     glDeleteProgram(program);
-    glDeleteVertexArrays(1, &vao);
     std::filesystem::remove_all(dir);
     GlDeviceTest::TearDownTestSuite();
   }
@@ -228,19 +210,12 @@ class DdsTest : public GlDeviceTest
   {
     Texture rt = create_render_texture(int(w), int(h), RT_A8R8G8B8);
     set_render_target(rt, 0, false);
-    set_cull_mode(0);
     set_blend_none();
     set_texture(0, tex);
-    GLint prev_vao = 0;
-    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &prev_vao);
     glUseProgram(program);
     glUniform1i(glGetUniformLocation(program, "tex"), 0);
     glUniform1i(glGetUniformLocation(program, "lod"), level);
-    glBindVertexArray(vao);
-    glDrawArrays(GL_TRIANGLES, 0, 3);
-    glBindVertexArray(GLuint(prev_vao));
-    glUseProgram(0);
-    set_cull_mode(1);
+    draw_plain(program);
     std::vector<uint32_t> out;
     for (uint32_t y = 0; y < h; ++y)
       for (uint32_t x = 0; x < w; ++x) out.push_back(texture_pixel(rt, int(x), int(y)));
@@ -252,7 +227,7 @@ class DdsTest : public GlDeviceTest
 };
 
 std::string DdsTest::dir;
-GLuint DdsTest::program = 0, DdsTest::vao = 0;
+GLuint DdsTest::program = 0;
 
 TEST_F(DdsTest, EveryFormatSamplesBackWithItsMipChain)
 {

@@ -9,6 +9,7 @@
 
 #include "engine/d3d_shaders.h"
 #include "engine/dynVBWriter.h"
+#include "engine/app.h"
 #include "engine/font.h"
 #include "engine/tga.h"
 #include "engine/visualLog.h"
@@ -221,6 +222,20 @@ TEST_F(FontTest, SplashBarFollowsProgress)
   show_splash(nullptr, 0.25f);
   EXPECT_STREQ(splash_text, "");
   EXPECT_EQ(splash_progress, 0.25f);
+}
+
+TEST_F(FontTest, SplashFramesHandleWindowEvents)
+{
+  // Closing the window while a long job draws its progress ends the game
+  // after the job, as a close in the main loop does.
+  app_quit_requested = false;
+  SDL_Event e;
+  memset(&e, 0, sizeof(e));
+  e.type = SDL_QUIT;
+  ASSERT_EQ(SDL_PushEvent(&e), 1);
+  draw_splash_frame();
+  EXPECT_TRUE(app_quit_requested);
+  app_quit_requested = false;
 }
 
 TEST_F(FontTest, OverlaysDrawAtTheirPlaces)

@@ -74,3 +74,44 @@ std::vector<uint32_t> GlDeviceTest::back_buffer_picture()
   release_front_buffer_capture();
   return out;
 }
+
+unsigned GlDeviceTest::plain_program(const char* fragment_source)
+{
+  const char* vs =
+      "#version 330 core\n"
+      "void main() { vec2 p = vec2((gl_VertexID & 1) * 4 - 1, (gl_VertexID >> 1) * 4 - 1);"
+      " gl_Position = vec4(p, 0.0, 1.0); }\n";
+  GLuint s[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
+  glShaderSource(s[0], 1, &vs, nullptr);
+  glShaderSource(s[1], 1, &fragment_source, nullptr);
+  GLuint program = glCreateProgram();
+  for (GLuint sh : s) {
+    glCompileShader(sh);
+    glAttachShader(program, sh);
+  }
+  glLinkProgram(program);
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  for (GLuint sh : s) glDeleteShader(sh);
+  if (!ok) {
+    glDeleteProgram(program);
+    return 0;
+  }
+  return program;
+}
+
+void GlDeviceTest::draw_plain(unsigned program)
+{
+  GLint prev_vao = 0;
+  glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &prev_vao);
+  GLuint vao = 0;
+  glGenVertexArrays(1, &vao);
+  set_cull_mode(0);
+  glUseProgram(program);
+  glBindVertexArray(vao);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glBindVertexArray(GLuint(prev_vao));
+  glUseProgram(0);
+  glDeleteVertexArrays(1, &vao);
+  set_cull_mode(1);
+}

@@ -23,5 +23,11 @@ class GlDeviceTest : public testing::Test {
   // The whole back buffer, rows from the top, as 0xAARRGGBB.
   static std::vector<uint32_t> back_buffer_picture();
 
+  // A GL program outside the shader system: a triangle over the whole
+  // target, coloured by `fragment_source` (GLSL 3.30 core); 0 on failure.
+  static unsigned plain_program(const char* fragment_source);
+  // Draws that triangle with `program` into the current target.
+  static void draw_plain(unsigned program);
+
   enum { WIDTH = 64, HEIGHT = 48 };
 };

@@ -12,6 +12,7 @@
 
 #include "engine/config.h"
 #include "engine/d3d_shaders.h"
+#include "engine/gl.h"
 #include "engine/passRecorder.h"
 #include "engine/postFx.h"
 #include "gl/asset_dir.h"
@@ -356,10 +357,29 @@ TEST_F(PostFxTest, ScreenTexturesFollowAResize)
   ASSERT_TRUE(resize_d3d(WIDTH, HEIGHT, false, false));
 }
 
-TEST_F(PostFxTest, EffectsTargetExistsWhereTheDeviceBlendsIntoHalfFloats)
+TEST_F(PostFxTest, EffectsTargetAddsUpLightBeyondWhite)
 {
-  EXPECT_EQ(fp_effects_tex != nullptr, rt_format_supports_blending(RT_A16B16G16R16F));
-  EXPECT_EQ(&effect_image, &fp_effects_tex);
-  EXPECT_EQ(&scene_image, &scene_tex);
-  EXPECT_EQ(memcmp(single_rt_defines, "SINGLE_RT\0 1\0", 14), 0);
+  // Effects are added up in the effects target: two glows of 0.75 make 1.5,
+  // which an eight-bit target would cut at 1.
+  if (!rt_format_supports_blending(RT_A16B16G16R16F)) {
+    EXPECT_EQ(fp_effects_tex, nullptr);
+    GTEST_SKIP() << "no blending into half floats here";
+  }
+  ASSERT_NE(fp_effects_tex, nullptr);
+  ASSERT_EQ(&effect_image, &fp_effects_tex);
+  GLuint glow = plain_program("#version 330 core\nout vec4 c;\nvoid main() { c = vec4(0.75, 0.5, 0.25, 1.0); }\n");
+  ASSERT_NE(glow, 0u);
+  set_render_target(fp_effects_tex, 0, false);
+  clear_view_color(0);
+  set_blend_additive();
+  draw_plain(glow);
+  draw_plain(glow);
+  float px[4] = {0, 0, 0, 0};
+  glReadPixels(WIDTH / 2, HEIGHT / 2, 1, 1, GL_RGBA, GL_FLOAT, px);
+  set_blend_none();
+  set_back_buffer_target();
+  glDeleteProgram(glow);
+  EXPECT_FLOAT_EQ(px[0], 1.5f);
+  EXPECT_FLOAT_EQ(px[1], 1.0f);
+  EXPECT_FLOAT_EQ(px[2], 0.5f);
 }

@@ -18,6 +18,7 @@
 #include "engine/shaderCache.h"
 #include "engine/visualLog.h"
 #include "gl/gl_fixture.h"
+#include "support/test_dir.h"
 
 namespace {
 
@@ -59,9 +60,8 @@ class ShaderTest : public GlDeviceTest {
   static void SetUpTestSuite()
   {
     GlDeviceTest::SetUpTestSuite();
-    char tmpl[] = "/tmp/qm_shader_test_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("shader_test");
+    ASSERT_FALSE(dir.empty());
     memcpy(saved_app_path, app_path, sizeof(app_path));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());
     mkdir((dir + "/cache").c_str(), 0755);
@@ -73,8 +73,7 @@ class ShaderTest : public GlDeviceTest {
     common_vb_writer.release();
     close_shaders();
     memcpy(app_path, saved_app_path, sizeof(app_path));
-    std::string cmd = "rm -rf '" + dir + "'";
-    EXPECT_EQ(system(cmd.c_str()), 0);
+    remove_test_dir(dir);
     GlDeviceTest::TearDownTestSuite();
   }
   void TearDown() override

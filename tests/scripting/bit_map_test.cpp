@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <utility>
 #include <vector>
+#include "support/test_dir.h"
 
 using namespace sqbind;
 
@@ -329,7 +330,8 @@ TEST(BitMapOps, DumpTgaWritesWhiteForSetCells)
 {
   MapVM t;
   t.setMap("m", map_of({{0, 0}, {255, 1}}));
-  std::string path = "/tmp/qm_bitmap_dump_" + std::to_string(getpid()) + ".tga";
+  TestDir tmp("bitmap_dump");
+  std::string path = tmp.path + "/dump.tga";
   ASSERT_TRUE(t.run(("m.dumpTga(\"" + path + "\")").c_str()));
   int w = 0, h = 0;
   DynArray<uint32_t> px;

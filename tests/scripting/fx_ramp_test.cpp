@@ -18,6 +18,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#include "support/test_dir.h"
 
 using namespace sqbind;
 
@@ -165,9 +166,8 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_fx_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("fx");
+    ASSERT_FALSE(dir.empty());
     std::filesystem::create_directories(dir + "/test");
     memcpy(savedAppPath, app_path, sizeof(savedAppPath));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include "support/test_dir.h"
 
 using namespace sqbind;
 
@@ -30,9 +31,8 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_palettes_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("palettes");
+    ASSERT_FALSE(dir.empty());
     std::filesystem::create_directories(dir + "/gen");
     memcpy(savedAppPath, app_path, sizeof(savedAppPath));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());

@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "support/test_dir.h"
 
 using namespace sqbind;
 
@@ -28,16 +29,14 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_reload_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("reload");
+    ASSERT_FALSE(dir.empty());
     ASSERT_TRUE(rvm.create(1024));
   }
   void TearDown() override
   {
     rvm.close();
-    std::string cmd = "rm -rf '" + dir + "'";
-    (void)system(cmd.c_str());
+    remove_test_dir(dir);
   }
 
   std::string path(const char* name) { return dir + "/" + name; }

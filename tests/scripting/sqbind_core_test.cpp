@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include "support/test_dir.h"
+#include <fcntl.h>
 
 using namespace sqbind;
 
@@ -80,8 +82,10 @@ TEST(ScriptFiles, MissingFileFailsSilentlyAndBadFileReports)
   });
   EXPECT_EQ(out, "");
 
-  char path[] = "/tmp/qm_sqbind_XXXXXX";
-  int fd = mkstemp(path);
+  TestDir tmp("sqbind");
+  std::string file = tmp.path + "/script.nut";
+  const char* path = file.c_str();
+  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   const char* src = "answer <- 42;\n";
   ASSERT_EQ(write(fd, src, strlen(src)), (ssize_t)strlen(src));
@@ -96,7 +100,6 @@ TEST(ScriptFiles, MissingFileFailsSilentlyAndBadFileReports)
   out = capture_stdout([&] { EXPECT_FALSE(run_script_file(t.vm, path)); });
   EXPECT_EQ(out, std::string("bin/") + path + "(1,7): error: expression expected\n");
   EXPECT_EQ(sq_gettop(t.vm), top);
-  unlink(path);
 }
 
 TEST(SquirrelErrorText, IsOwnedCopy)

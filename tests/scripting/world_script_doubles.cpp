@@ -11,7 +11,7 @@ class GameMode
 
 namespace
 {
-GameMode universe_mode_object, play_mode_object;
+GameMode universe_mode_object, play_mode_object, main_menu_mode_object;
 std::vector<std::unique_ptr<Player>> players;
 
 void note(const char* what) { world_script_calls.order.push_back(what); }
@@ -108,6 +108,7 @@ void release_universe_data()
 
 GameMode* cur_game_mode = nullptr;
 GameMode* universe_mode = test_universe_mode;
+GameMode* main_menu_mode = &main_menu_mode_object;
 void refresh_universe_screen()
 {
   world_script_calls.refreshUniverseScreen++;

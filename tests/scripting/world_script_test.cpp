@@ -28,6 +28,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <fcntl.h>
+#include "support/test_dir.h"
 
 using namespace sqbind;
 using namespace HeightmapData;
@@ -50,9 +51,8 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_worldvm_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = make_test_dir("worldvm");
+    ASSERT_FALSE(dir.empty());
     std::filesystem::create_directories(dir + "/gen");
     memcpy(savedAppPath, app_path, sizeof(savedAppPath));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());
@@ -482,6 +482,25 @@ TEST_F(WorldScriptTest, ReloadInUniverseModeRegeneratesTheUniverse)
   EXPECT_EQ(world_script_calls.refreshUniverseScreen, 1);
   EXPECT_EQ(world_script_calls.order.back(), "refresh_universe_screen");
   EXPECT_EQ(evalInt("\"worlds_made\" in getroottable() ? 1 : 0"), 0);
+}
+
+TEST_F(WorldScriptTest, ReloadInTheMainMenuRegeneratesTheMenuWorld)
+{
+  start(
+    "made <- [];\n"
+    "function generate_world(name) { made.append(name); }\n");
+  cur_game_mode = main_menu_mode;
+  // A script edit, then a palettes edit: each makes the menu's world again.
+  write("gen/main.nut",
+        "made <- [];\n"
+        "function generate_world(name) { made.append(name); }\n");
+  reload_world_script_if_changed();
+  write("gen/palettes.csv", "name,ground,water\nsea,0xFF00FF00,0\n");
+  reload_world_script_if_changed();
+  cur_game_mode = nullptr;
+  EXPECT_EQ(error_text(), "");
+  EXPECT_EQ(evalInt("made.len()"), 2);
+  EXPECT_EQ(evalInt("made[0] == \"main_menu\" && made[1] == \"main_menu\" ? 1 : 0"), 1);
 }
 
 TEST_F(WorldScriptTest, ReloadRebindsThePluginAndShutDownReleasesEverything)

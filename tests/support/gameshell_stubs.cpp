@@ -3,6 +3,9 @@
 #include "support/gameshell_stubs.h"
 
 #include "engine/gameShellServices.h"
+#include "engine/gui/guiServices.h"
+
+#include <cstdio>
 
 GameShellStubCalls gameshell_stub_calls;
 void (*stub_tick_body)(float) = nullptr;
@@ -25,3 +28,11 @@ void render_game_frame(float dt)
 void on_game_device_reset() { ++gameshell_stub_calls.device_reset; }
 void draw_loading_screen() {}
 void handle_dev_hotkeys() {}
+
+GuiTooltipStubCalls gui_tooltip_stub_calls;
+void gui_show_tooltip(const char* text)
+{
+  ++gui_tooltip_stub_calls.show;
+  snprintf(gui_tooltip_stub_calls.text, sizeof(gui_tooltip_stub_calls.text), "%s", text ? text : "");
+}
+void gui_hide_tooltip() { ++gui_tooltip_stub_calls.hide; }

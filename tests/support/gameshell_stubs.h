@@ -7,3 +7,10 @@ struct GameShellStubCalls {
 extern GameShellStubCalls gameshell_stub_calls;
 extern void (*stub_tick_body)(float);
 extern void (*stub_frame_body)(float);
+
+// The GUI runtime's tooltip calls, counted.
+struct GuiTooltipStubCalls {
+  int show = 0, hide = 0;
+  char text[256] = {};
+};
+extern GuiTooltipStubCalls gui_tooltip_stub_calls;

@@ -4,7 +4,7 @@
 // llvmpipe renders the same picture whatever its thread count, so the
 // tolerance only has to absorb small driver changes. QM_UPDATE_REFS=1 writes
 // the pictures instead of comparing them; a failed comparison leaves the
-// picture it got in the temp folder.
+// picture it got in the temp folder ($TMPDIR, else /tmp).
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -18,6 +18,7 @@
 
 #include "scene_objects.h"
 #include "scene_test_fixture.h"
+#include "support/test_dir.h"
 
 namespace
 {
@@ -79,7 +80,7 @@ void compare_with_reference(const std::string& name)
   stbi_image_free(ref);
   EXPECT_LE(differing, REF_W * REF_H * DIFFERING_PER_MILLE / 1000) << "largest channel difference " << worst;
   if (testing::Test::HasFailure()) {
-    std::string out = std::string(P_tmpdir) + "/qm_got_" + name;
+    std::string out = test_temp_root() + "/qm_got_" + name;
     stbi_write_png(out.c_str(), REF_W, REF_H, 4, got.data(), REF_W * 4);
     ADD_FAILURE() << "the picture drawn is in " << out;
   }
