@@ -2,6 +2,7 @@
 #include "gameshell/controls.h"
 
 #include "engine/config.h"
+#include "engine/gui/guiEvents.h"
 #include "engine/input.h"
 
 #include <climits>
@@ -46,6 +47,50 @@ int parse_key_code(const char* text)
 }
 }  // namespace
 
+// ---- the key box ----
+
+namespace
+{
+void set_key_box_state(BaseGuiElement* e, bool pressed, bool hover)
+{
+  set_element_pressed(e, &pressed, false);
+  set_element_hover(e, &hover, false);
+}
+}  // namespace
+
+int KeyBoxBehavior::handle(NewGuiEvent* event, BaseGuiElement* element, int)
+{
+  if (event->type == GUI_EV_RESET) {
+    set_key_box_state(element, false, false);
+    return GUI_PASS;
+  }
+  if (!element->isEnabled()) return GUI_PASS;
+  bool hover = true;
+  switch (event->type) {
+    case GUI_EV_LEAVE:
+      hover = false;
+      // fall through
+    case GUI_EV_ENTER:
+      set_element_hover(element, &hover, false);
+      return GUI_HANDLED;
+    case GUI_EV_KEY:
+    case GUI_EV_BUTTON_DOWN: {
+      const InputEvent& in = static_cast<NewGuiInputEvent*>(event)->input;
+      if (event->type == GUI_EV_KEY && in.type != INPUT_KEY_DOWN) return GUI_HANDLED;
+      if (hit_test(element, in.x, in.y) == element) call_gui_listeners(element->onClickKey, element, in.key);
+      return GUI_HANDLED;
+    }
+    default:
+      return GUI_HANDLED;
+  }
+}
+
+void KeyBoxBehavior::attach(BaseGuiElement* element) { set_key_box_state(element, false, false); }
+
+void KeyBoxBehavior::detach(BaseGuiElement* element) { set_key_box_state(element, false, false); }
+
+KeyBoxBehavior keybox_behavior;
+
 void init_controls()
 {
   for (int i = 0; i < NUM_BUTTONS; ++i) {
@@ -54,6 +99,7 @@ void init_controls()
     if (get_config_str(buttons[i].configKey, value, sizeof(value)) && value[0] == '#')
       bound_keys[i] = parse_key_code(value + 1);
   }
+  register_behavior(&keybox_behavior, "keybox");
 }
 
 const char* get_button_ui_name(int button) { return in_range(button) ? buttons[button].uiName : nullptr; }

@@ -138,7 +138,7 @@ void init_game()
   init_new_gui();
   init_spells_ui();
   // The loading screen's background: no texture until the first scene grab.
-  loading_image_state = StdRenderBatchState(nullptr, nullptr, 20, nullptr);
+  init_ui_image_state(loading_image_state, nullptr, nullptr);
 
   init_gameobj();
   init_world_script();
@@ -308,12 +308,4 @@ void render_game_frame(float t)
     main_menu_frame_logged = true;
     debug("first main menu frame");
   }
-}
-
-// The distance-field font is not loaded yet, so the loading screen is the
-// bitmap font's splash.
-void draw_loading_screen()
-{
-  set_back_buffer_target();
-  draw_splash();
 }

@@ -3,6 +3,7 @@
 #include "gameshell/controls.h"
 
 #include "engine/config.h"
+#include "engine/gui/guiEvents.h"
 #include "engine/input.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -106,4 +108,76 @@ TEST_F(KeyBindings, IndicesOutsideTheTableAreNeutral)
   }
   EXPECT_TRUE(button_down(BUTTON_FORWARD));
   EXPECT_EQ(stored("B_forward"), "<none>");
+}
+
+// ---- the key box ----
+
+namespace
+{
+struct KeyBoxFixture
+{
+  BaseGuiElement box;    // 10..110 x 10..50, with a child 60..100 x 20..40
+  BaseGuiElement* child = new BaseGuiElement;
+  std::vector<int> reported;
+
+  KeyBoxFixture()
+  {
+    box.rect = make4f(10, 10, 110, 50);
+    child->rect = make4f(60, 20, 100, 40);
+    box.addChild(child);
+    add_behavior(&box, &gui_hittest_box_handler);
+    add_behavior(child, &gui_hittest_box_handler);
+    EXPECT_TRUE(add_behavior(&box, "keybox"));
+    auto report = [this](BaseGuiElement* e, int key) {
+      EXPECT_EQ(e, &box);
+      reported.push_back(key);
+    };
+    add_gui_listener(box.onClickKey, (GuiKeyListener*)new GuiFuncListener<decltype(report), BaseGuiElement*, int>(report));
+  }
+  int send(uint32_t type, int input_type, int key, float x, float y)
+  {
+    NewGuiInputEvent ev;
+    ev.type = type;
+    ev.input.type = input_type;
+    ev.input.key = key;
+    ev.input.x = x;
+    ev.input.y = y;
+    return send_event(&ev, &box, GUI_TARGET, nullptr);
+  }
+};
+}  // namespace
+
+TEST_F(KeyBindings, KeyBoxReportsKeysAndButtonsOverTheBoxItself)
+{
+  init_controls();
+  ASSERT_EQ(get_behavior("keybox"), &keybox_behavior);
+  EXPECT_EQ(keybox_behavior.eventMask, 1204u);
+  KeyBoxFixture f;
+  EXPECT_EQ(f.send(GUI_EV_KEY, INPUT_KEY_DOWN, 'F', 20, 20), GUI_HANDLED);
+  EXPECT_EQ(f.send(GUI_EV_BUTTON_DOWN, INPUT_BUTTON_DOWN, 4, 30, 45), GUI_HANDLED);
+  EXPECT_EQ(f.send(GUI_EV_KEY, INPUT_KEY_UP, 'G', 20, 20), GUI_HANDLED);       // a key going up
+  EXPECT_EQ(f.send(GUI_EV_KEY, INPUT_KEY_DOWN, 'H', 80, 30), GUI_HANDLED);     // over the child
+  EXPECT_EQ(f.send(GUI_EV_BUTTON_DOWN, INPUT_BUTTON_DOWN, 1, 80, 30), GUI_HANDLED);
+  EXPECT_EQ(f.send(GUI_EV_KEY, INPUT_KEY_DOWN, 'J', 200, 30), GUI_HANDLED);    // outside
+  EXPECT_EQ(f.reported, (std::vector<int>{'F', 4}));
+
+  // The listener rebinds: the plug-in's controls screen does this.
+  set_button_key(BUTTON_FORWARD, f.reported[0]);
+  EXPECT_EQ(stored("B_forward"), "#70");
+}
+
+TEST_F(KeyBindings, KeyBoxKeepsHoverAndResetClearsIt)
+{
+  init_controls();
+  KeyBoxFixture f;
+  EXPECT_FALSE(get_element_hover(&f.box));
+  NewGuiEvent enter(GUI_EV_ENTER), leave(GUI_EV_LEAVE), reset(GUI_EV_RESET);
+  EXPECT_EQ(send_event(&enter, &f.box, GUI_TARGET, nullptr), GUI_HANDLED);
+  EXPECT_TRUE(get_element_hover(&f.box));
+  EXPECT_EQ(send_event(&leave, &f.box, GUI_TARGET, nullptr), GUI_HANDLED);
+  EXPECT_FALSE(get_element_hover(&f.box));
+  send_event(&enter, &f.box, GUI_TARGET, nullptr);
+  EXPECT_EQ(send_event(&reset, &f.box, GUI_TARGET, nullptr), GUI_PASS);
+  EXPECT_FALSE(get_element_hover(&f.box));
+  EXPECT_FALSE(get_element_pressed(&f.box));
 }

@@ -148,7 +148,8 @@ TEST_F(SoundScriptTest, EventFunctionReturningNothingGivesZeroAndTheTypeError)
   EXPECT_EQ(play_sound_event(0), 0u);
   EXPECT_EQ(error_text(), "Error in sound script:\nsq_get*() failed (type error)");
   EXPECT_EQ(play_sound_event(1), 0u);
-  EXPECT_EQ(error_text(), "Error in sound script:\nSqFunc<> call failed");
+  // The script's own error text, not the call's.
+  EXPECT_EQ(error_text(), "Error in sound script:\nbroken");
 }
 
 TEST_F(SoundScriptTest, ChainedMusicCallsTheScriptOnceAndItStartsTheNextPiece)

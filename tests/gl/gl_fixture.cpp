@@ -63,6 +63,18 @@ uint32_t GlDeviceTest::texture_pixel(Texture tex, int x, int y)
   return v;
 }
 
+std::vector<uint32_t> GlDeviceTest::back_buffer_picture()
+{
+  int w = 0, h = 0, pitch = 0;
+  const uint8_t* p = capture_front_buffer(&w, &h, &pitch);
+  EXPECT_NE(p, nullptr);
+  std::vector<uint32_t> out(size_t(w) * size_t(h));
+  if (!p) return out;
+  for (int y = 0; y < h; ++y) memcpy(&out[size_t(y) * size_t(w)], p + size_t(y) * size_t(pitch), size_t(w) * 4);
+  release_front_buffer_capture();
+  return out;
+}
+
 unsigned GlDeviceTest::plain_program(const char* fragment_source)
 {
   const char* vs =
@@ -102,16 +114,4 @@ void GlDeviceTest::draw_plain(unsigned program)
   glUseProgram(0);
   glDeleteVertexArrays(1, &vao);
   set_cull_mode(1);
-}
-
-std::vector<uint32_t> GlDeviceTest::back_buffer_picture()
-{
-  int w = 0, h = 0, pitch = 0;
-  const uint8_t* p = capture_front_buffer(&w, &h, &pitch);
-  EXPECT_NE(p, nullptr);
-  std::vector<uint32_t> out(size_t(w) * size_t(h));
-  if (!p) return out;
-  for (int y = 0; y < h; ++y) memcpy(&out[size_t(y) * size_t(w)], p + size_t(y) * size_t(pitch), size_t(w) * 4);
-  release_front_buffer_capture();
-  return out;
 }
