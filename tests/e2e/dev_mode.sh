@@ -3,8 +3,8 @@
 # keys move the camera at 5.55 units a second (Q lifts straight up, W flies
 # ahead; the bounds allow for a loaded machine, not for turbo speed), Space
 # logs the position, F1 shows the performance graph (kept as dev_mode.png in
-# the build folder), Tab the world map (dev_map.png), F9 again goes on to
-# play, and the game closes cleanly.
+# the build folder), Tab the world map (dev_map.png), Print Screen saves a
+# screenshot, F9 again goes on to play, and the game closes cleanly.
 source "$(dirname "$0")/lib/common.sh"
 BUILD_DIR=$(dirname "$GAME_DIR")
 start_xvfb
@@ -65,6 +65,13 @@ if command -v import >/dev/null; then
 fi
 xdotool keyup --window "$WIN" Tab
 sleep 0.4
+
+# Print Screen saves a picture beside the program (removed again here).
+key Print
+wait_for_log "$log" "screenshot captured to" 20 || fail "Print Screen saved no screenshot"
+shot=$(sed -n "s/^screenshot captured to '\(.*\)' in [0-9]* ms$/\1/p" "$log" | tail -n1)
+[ -s "$GAME_DIR/$shot" ] || fail "no screenshot file at $GAME_DIR/$shot"
+rm -f "$GAME_DIR/$shot"
 
 key F9
 sleep 1
