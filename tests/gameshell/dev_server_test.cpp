@@ -3,7 +3,10 @@
 #include "gameshell/devServer.h"
 
 #include "gameshell/gameCamera.h"
+#include "gameshell/gameModes.h"
 #include "gameshell/gameobjExports.h"
+
+#include "engine/visualLog.h"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +129,17 @@ TEST_F(DevServerTest, AnswersEachCommand)
   EXPECT_FLOAT_EQ(camera_prev_pos[2], 30.f);
   EXPECT_FLOAT_EQ(camera_heading, 1.5707964f);
   EXPECT_FLOAT_EQ(camera_pitch, -0.7853982f);
+  // Without a world script the colour goes nowhere, but the command is done.
+  EXPECT_EQ(ask(Msg("setWorldPalColor").i("color", int(0xFF102030u)).s("name", "water")), "k");
+  set_error_message(nullptr);
+  GameMode* was = cur_game_mode;
+  use_fog = true;
+  EXPECT_EQ(ask(Msg("startShowWorldPal")), "k");
+  EXPECT_EQ(cur_game_mode, dev_mode);
+  EXPECT_FALSE(use_fog);
+  cur_game_mode = was;
+  use_fog = true;
+
   // The first parameter of a name wins.
   EXPECT_EQ(ask(Msg("forceDevMap").i("show", 1).i("show", 0)), "k");
   EXPECT_TRUE(force_dev_map);
