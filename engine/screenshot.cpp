@@ -1,7 +1,5 @@
 #include "engine/screenshot.h"
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -79,8 +77,6 @@ void take_screenshot()
         d[3] = 255;
       }
     }
-    // The folder is made on the first screenshot of a fresh install.
-    mkdir(make_full_path("shots").c_str(), 0755);
     ok = write_png_file(name, w, h, 4, rgba, w * 4);
     free(rgba);
   }

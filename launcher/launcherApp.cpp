@@ -256,9 +256,10 @@ static bool start_game_beside()
 [[noreturn]] static void exit_launcher(int code)
 {
   close_launcher();
-  if (window) SDL_DestroyWindow(window);
-  window = nullptr;
-  SDL_Quit();
+  // The window and the display connection go with the process. Tearing them
+  // down first can make SDL send an event to the window it has just
+  // destroyed when no window manager runs, and Xlib then ends the process
+  // with code 1 instead of ours.
   fflush(stdout);
   exit(code);
 }

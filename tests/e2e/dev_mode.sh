@@ -66,12 +66,16 @@ fi
 xdotool keyup --window "$WIN" Tab
 sleep 0.4
 
-# Print Screen saves a picture beside the program (removed again here).
+# Print Screen saves a picture into the "shots" folder beside the program,
+# which the game does not make (made and removed again here).
+made_shots=""
+[ -d "$GAME_DIR/shots" ] || { mkdir "$GAME_DIR/shots"; made_shots=1; }
 key Print
 wait_for_log "$log" "screenshot captured to" 20 || fail "Print Screen saved no screenshot"
 shot=$(sed -n "s/^screenshot captured to '\(.*\)' in [0-9]* ms$/\1/p" "$log" | tail -n1)
 [ -s "$GAME_DIR/$shot" ] || fail "no screenshot file at $GAME_DIR/$shot"
 rm -f "$GAME_DIR/$shot"
+[ -z "$made_shots" ] || rmdir "$GAME_DIR/shots"
 
 key F9
 sleep 1
