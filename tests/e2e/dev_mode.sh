@@ -9,15 +9,7 @@ source "$(dirname "$0")/lib/common.sh"
 BUILD_DIR=$(dirname "$GAME_DIR")
 start_xvfb
 
-(cd "$WORK" && exec "$GAME" -360 -win >"$WORK/game.log" 2>"$WORK/game.err.log") &
-GAME_PID=$!
-log="$WORK/game.log"
-
-WIN=$(wait_for_window "Quillmere 0.22" 30) || fail "no window named 'Quillmere 0.22'"
-wait_for_log "$log" "first main menu frame" 60 || fail "no main-menu frame"
-sleep 1
-xdotool windowfocus --sync "$WIN"
-key() { xdotool key --window "$WIN" "$@"; sleep 0.4; }
+start_game "$WORK/game.log"
 # hold KEY SECONDS
 hold() { xdotool keydown --window "$WIN" "$1"; sleep "$2"; xdotool keyup --window "$WIN" "$1"; sleep 0.4; }
 # The last logged position: "x y z".
@@ -25,7 +17,7 @@ position() { sed -n 's/^at (\([-0-9.]*\) \([-0-9.]*\) \([-0-9.]*\))$/\1 \2 \3/p'
 log_position() {
   local n
   n=$(grep -c "^at (" "$log" || true)
-  key space
+  keys space
   for _ in $(seq 50); do
     [ "$(grep -c "^at (" "$log" || true)" -gt "$n" ] && return 0
     sleep 0.1
@@ -33,7 +25,7 @@ log_position() {
   fail "Space logged no position"
 }
 
-key F9
+keys F9
 log_position
 read -r x0 y0 z0 < <(position)
 hold q 1.5
@@ -50,12 +42,12 @@ read -r x2 y2 z2 < <(position)
 awk -v a="$x1" -v b="$x2" -v c="$z1" -v d="$z2" 'BEGIN { s = sqrt((b-a)^2 + (d-c)^2); exit !(s > 2.5 && s < 15.0) }' ||
   fail "W held for 1 s moved the camera from ($x1 $z1) to ($x2 $z2)"
 
-key F1
+keys F1
 sleep 1.5
 if command -v import >/dev/null; then
   import -window "$WIN" "$BUILD_DIR/dev_mode.png" || fail "screenshot failed"
 fi
-key F1
+keys F1
 
 # Tab held shows the plug-in's map of the world (dev_map.png).
 xdotool keydown --window "$WIN" Tab
@@ -70,17 +62,17 @@ sleep 0.4
 # which the game does not make (made and removed again here).
 made_shots=""
 [ -d "$GAME_DIR/shots" ] || { mkdir "$GAME_DIR/shots"; made_shots=1; }
-key Print
+keys Print
 wait_for_log "$log" "screenshot captured to" 20 || fail "Print Screen saved no screenshot"
 shot=$(sed -n "s/^screenshot captured to '\(.*\)' in [0-9]* ms$/\1/p" "$log" | tail -n1)
 [ -s "$GAME_DIR/$shot" ] || fail "no screenshot file at $GAME_DIR/$shot"
 rm -f "$GAME_DIR/$shot"
 [ -z "$made_shots" ] || rmdir "$GAME_DIR/shots"
 
-key F9
+keys F9
 sleep 1
 kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended"
-key alt+F4
+keys alt+F4
 wait_for_exit "$GAME_PID" 30 || fail "the game did not exit after Alt+F4"
 GAME_PID=""
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"

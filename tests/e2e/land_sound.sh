@@ -13,13 +13,8 @@ printf '[general]\ndrivers=wave\nfrequency=44100\nchannels=stereo\nsample-type=i
 export ALSOFT_CONF="$WORK/alsoft.conf"
 unset ALSOFT_DRIVERS
 
-(cd "$WORK" && exec "$GAME" -360 -win >"$WORK/game.log" 2>"$WORK/game.err.log") &
-GAME_PID=$!
-log="$WORK/game.log"
-WIN=$(wait_for_window "Quillmere 0.22" 30) || fail "no window named 'Quillmere 0.22'"
-wait_for_log "$log" "first main menu frame" 60 || fail "no main-menu frame"
+start_game "$WORK/game.log"
 grep -qF "sound init OK, 3d mode" "$log" || fail "no sound device opened"
-xdotool windowfocus --sync "$WIN"
 xdotool mousemove --window "$WIN" 320 180
 xdotool key --window "$WIN" F9
 sleep 1

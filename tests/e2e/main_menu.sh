@@ -31,13 +31,6 @@ if command -v import >/dev/null; then
 fi
 
 xdotool windowfocus --sync "$WIN"
-# keys KEY...: one real key press each, with time for the game to see it.
-keys() {
-  for k in "$@"; do
-    xdotool key --window "$WIN" "$k"
-    sleep 0.4
-  done
-}
 
 # New game: a universe, then its map.
 keys Return

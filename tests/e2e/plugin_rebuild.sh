@@ -19,14 +19,9 @@ restore() {
 trap restore EXIT
 start_xvfb
 
-(cd "$WORK" && exec "$GAME" -360 -win >"$WORK/game.log" 2>"$WORK/game.err.log") &
-GAME_PID=$!
-log="$WORK/game.log"
-WIN=$(wait_for_window "Quillmere 0.22" 30) || fail "no window named 'Quillmere 0.22'"
-wait_for_log "$log" "first main menu frame" 60 || fail "no main-menu frame"
+start_game "$WORK/game.log"
 
 # An edit that compiles: rebuilt and swapped in, the game goes on.
-sleep 1
 echo "// edited while the game runs" >>"$SOURCE"
 wait_for_log "$log" "=== rebuilding gameobj DLL" 10 || fail "the edit started no rebuild"
 wait_for_log "$log" "=== DLL rebuild done in" 240 || fail "the rebuild did not finish"

@@ -27,24 +27,6 @@ wait_count() {
   return 1
 }
 
-# start_game LOG: the game up to its first main-menu frame; sets WIN.
-start_game() {
-  log=$1
-  (cd "$WORK" && exec "$GAME" -360 -win >"$log" 2>"${log%.log}.err.log") &
-  GAME_PID=$!
-  WIN=$(wait_for_window "Quillmere 0.22" 30) || fail "no game window"
-  wait_count "$log" "first main menu frame" 1 60 || fail "no main-menu frame"
-  sleep 1
-  xdotool windowfocus --sync "$WIN"
-}
-
-keys() {
-  for k in "$@"; do
-    xdotool key --window "$WIN" "$k"
-    sleep 0.4
-  done
-}
-
 shot() {
   if command -v import >/dev/null; then
     import -window "$WIN" "$BUILD_DIR/$1" || fail "screenshot $1 failed"

@@ -12,31 +12,10 @@ printf 'int music_volume 0\n' >"$XDG_CONFIG_HOME/Quillmere/config"
 printf '[general]\ndrivers=wave\nfrequency=44100\nchannels=stereo\nsample-type=int16\n[wave]\nfile=%s\n' \
   "$WORK/mix.wav" >"$WORK/alsoft.conf"
 
-# run_game LOGNAME: starts the game and waits for its first main-menu frame.
-run_game() {
-  log="$WORK/$1"
-  (cd "$WORK" && exec "$GAME" -360 -win >"$log" 2>"$WORK/err_$1") &
-  GAME_PID=$!
-  WIN=$(wait_for_window "Quillmere 0.22" 30) || fail "no window named 'Quillmere 0.22'"
-  for _ in $(seq 6000); do
-    grep -qF "first main menu frame" "$log" 2>/dev/null && break
-    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended during start-up"
-    sleep 0.01
-  done
-  grep -qF "first main menu frame" "$log" || fail "no main-menu frame"
-  xdotool windowfocus --sync "$WIN"
-}
-keys() {
-  for k in "$@"; do
-    xdotool key --window "$WIN" "$k"
-    sleep 0.4
-  done
-}
-
 # ---- recorded through the wave writer ----
 export ALSOFT_CONF="$WORK/alsoft.conf"
 unset ALSOFT_DRIVERS
-run_game with_sound.log
+start_game "$WORK/with_sound.log"
 grep -qF "sound init OK, 3d mode" "$log" || fail "no sound device opened"
 sleep 2
 quiet_end=$(stat -c %s "$WORK/mix.wav")
@@ -58,7 +37,7 @@ awk -v q="$quiet" -v c="$click" 'BEGIN { exit !(q < 0.002 && c > 2 * q + 0.001) 
 # ---- no sound device at all ----
 export ALSOFT_DRIVERS=no-such-driver
 rm -f "$WORK/mix.wav"
-run_game silent.log
+start_game "$WORK/silent.log"
 grep -qF "no sound device: the game runs silent" "$log" || fail "no line about running silent"
 keys Return
 wait_for_log "$log" "generated universe in" 60 || fail "no universe after 'New game'"

@@ -70,3 +70,29 @@ wait_for_log() {
   done
   return 1
 }
+
+# start_game LOG: starts the game at 640 x 360 in a window, its output in LOG
+# (errors beside it), and waits for its first main-menu frame; sets GAME_PID,
+# WIN and log, and gives the window the focus.
+start_game() {
+  log=$1
+  (cd "$WORK" && exec "$GAME" -360 -win >"$log" 2>"${log%.log}.err.log") &
+  GAME_PID=$!
+  WIN=$(wait_for_window "Quillmere 0.22" 30) || fail "no window named 'Quillmere 0.22'"
+  for _ in $(seq 600); do
+    grep -qF "first main menu frame" "$log" 2>/dev/null && break
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended during start-up"
+    sleep 0.1
+  done
+  grep -qF "first main menu frame" "$log" || fail "no main-menu frame"
+  sleep 1
+  xdotool windowfocus --sync "$WIN"
+}
+
+# keys KEY...: one real key press each, with time for the game to see it.
+keys() {
+  for k in "$@"; do
+    xdotool key --window "$WIN" "$k"
+    sleep 0.4
+  done
+}
