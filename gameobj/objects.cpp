@@ -253,3 +253,13 @@ void load_objects(InputStream& s)
   }
   assign_serial_ids = true;
 }
+
+void tick_objects(float dt)
+{
+  DynArray<PluginObject*> live;
+  for_each_list([&](auto& list) {
+    for (auto* o : list) live.push_back(o);
+  });
+  for (PluginObject* o : live)
+    if (!(o->flags & 1)) o->tick(dt);
+}

@@ -21,6 +21,17 @@ class PluginObject : public GameObj
 public:
   vec4f pos = {0.f, 0.f, 0.f, 1.f};
 
+  // One play tick of the object's own behaviour: update_gameobj calls it on
+  // every live object, in list order. It may destroy this or other objects.
+  virtual void tick(float dt) { (void)dt; }
+  // Harm from fire, missiles or creatures; objects without health ignore it.
+  virtual void hurt(float amount) { (void)amount; }
+  // The kind's own state, saved after the common record (class, serial id,
+  // position). loadState reads what saveState wrote, on an object not yet in
+  // its list, and throws InputStream::Exception on bad values.
+  virtual void saveState(OutputStream&) {}
+  virtual void loadState(InputStream&) {}
+
   void move(float, float, vec4f*, Matrix44*, int) override {}
   vec4f* getPos(vec4f* out) override
   {
@@ -56,10 +67,15 @@ class Spell : public PluginObject
 {
 };
 
+const float PLAYER_MAX_HEALTH = 100.f;
+const float PLAYER_MAX_MANA = 100.f;
+
 class Player : public ListedObject<Player>
 {
 public:
   bool new_player_called = false;
+  float health = PLAYER_MAX_HEALTH;
+  float mana = PLAYER_MAX_MANA;
   void move(float dt, float speed, vec4f* move, Matrix44* camera, int turn) override;
   void onNewPlayer() override { new_player_called = true; }
   const char* getClassName() override { return "Player"; }
@@ -125,6 +141,9 @@ void for_each_list(Fn fn)
 #undef PLUGIN_VISIT_LIST
 }
 
+// Ticks every live object once (objects created during the pass wait for
+// the next tick; destroyed ones are skipped).
+void tick_objects(float dt);
 // Deletes the destroyed objects and empties deleted_gameobjs.
 void delete_queued_objects();
 // Destroys and deletes every object; no player remains.

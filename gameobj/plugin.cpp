@@ -30,6 +30,7 @@ Player* create_player(vec4f pos) { return new_player(pos); }
 
 void update_gameobj(float dt)
 {
+  tick_objects(dt);
   update_object_effects(dt);
   delete_queued_objects();
   update_object_sounds();
