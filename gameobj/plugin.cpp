@@ -7,6 +7,7 @@
 #include "gameobj/menus.h"
 #include "gameobj/scenery.h"
 #include "gameobj/objects.h"
+#include "gameobj/scriptClasses.h"
 #include "gameobj/sounds.h"
 
 #include "gameshell/gameobjExports.h"
@@ -48,12 +49,7 @@ void remove_all_gameobj()
 
 void delete_gameobj() { delete_queued_objects(); }
 void save_gameobjs(OutputStream& stream) { save_objects(stream); }
-void load_gameobjs(InputStream& stream)
-{
-  load_objects(stream);
-  // Scenery is not saved: it grows again the same way.
-  scatter_scenery();
-}
+void load_gameobjs(InputStream& stream) { load_objects(stream); }
 BaseObject* get_gameobj_by_ser_id(uint32_t serial_id) { return find_object(serial_id); }
 void on_devmode_click(vec4f origin, vec4f dir) { devmode_click(origin, dir); }
 void render_building(HeightmapData::Surface* surface, int x, int z) { queue_house_tile(surface, x, z); }
@@ -153,6 +149,7 @@ void bind_gameobj(HSQUIRRELVM vm)
 {
   sqbind::bind_function(vm, place_castle, "place_castle");
   sqbind::bind_function(vm, place_portal, "place_portal");
+  bind_object_classes(vm);
 }
 
 void link_gui() { link_menus(); }

@@ -69,7 +69,7 @@ public:
       obj = new_object<Menhir2StaticObject>(pos);
     else
       obj = new_object<StoneCup1Object>(pos);
-    place_in_proximity(obj, radius_of_kind(kind_of(obj)) * scenery_scale(obj));
+    place_scenery_in_proximity(obj);
   }
 };
 }  // namespace
@@ -82,6 +82,13 @@ void place_in_proximity(PluginObject* obj, float r)
 {
   update_proximity(obj, make4f(obj->pos[0] - r, obj->pos[2] - r, obj->pos[0] + r, obj->pos[2] + r));
 }
+
+void place_scenery_in_proximity(PluginObject* obj)
+{
+  place_in_proximity(obj, radius_of_kind(kind_of(obj)) * scenery_scale(obj));
+}
+
+void SceneryObject::onLoaded() { place_scenery_in_proximity(this); }
 
 void scatter_scenery()
 {

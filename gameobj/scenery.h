@@ -7,10 +7,30 @@
 
 #include "gameobj/objects.h"
 
+// The common part of trees and stones: in the proximity grid once placed.
+class SceneryObject : public PluginObject
+{
+public:
+  void onLoaded() override;
+};
+
+#define PLUGIN_SCENERY_CLASSES(X) \
+  X(TreeObject)                   \
+  X(StoneCup1Object)              \
+  X(Stone1StaticObject)           \
+  X(Menhir1StaticObject)          \
+  X(Menhir2StaticObject)
+#define PLUGIN_SCENERY_CLASS(cls) \
+  class cls : public ListedObject<cls, SceneryObject> {};
+PLUGIN_SCENERY_CLASSES(PLUGIN_SCENERY_CLASS)
+#undef PLUGIN_SCENERY_CLASS
+
 // Scatters the scenery unless the world has some already.
 void scatter_scenery();
 // Puts an object into the proximity grid with a footprint of radius r.
 void place_in_proximity(PluginObject* obj, float r);
+// Puts a tree or stone into the proximity grid with its own footprint.
+void place_scenery_in_proximity(PluginObject* obj);
 
 // The look of a scenery object.
 uint32_t scenery_variant(const PluginObject* obj);
