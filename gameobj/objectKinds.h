@@ -5,3 +5,5 @@
 
 #include "gameobj/objects.h"
 #include "gameobj/scenery.h"
+#include "gameobj/creatures.h"
+#include "gameobj/towers.h"

@@ -158,18 +158,13 @@ T* resolve_ref(uint32_t serial_id)
   X(VolcanoMissile)             \
   X(WaterSourceMissile)         \
   X(WaterSinkMissile)           \
-  X(WyvernMonster)              \
   X(BurnEffect)                 \
   X(HumanoidStaticObject)       \
   X(ManaGatherer)               \
   X(CastleMissile)              \
   X(ManaBall)                   \
-  X(BirdMonster)                \
-  X(LandMonster)                \
   X(TimeTrigger)                \
   X(Sensor)                     \
-  X(GuardTower)                 \
-  X(GuardTowerMissile)          \
   X(LightPillarEffect)
 #define PLUGIN_SPELL_CLASSES(X)                                                                                 \
   X(FireballSpell) X(WaterballSpell) X(FaultSpell) X(HouseSpell) X(MeteorSpell) X(HillSpell) X(PitSpell)        \

@@ -131,24 +131,8 @@ void draw_spells_ui(float)
 
 // ---- script natives of the world VM ----
 
-void place_castle(int x, int z)
-{
-  float cx = float(x & 255) + 0.5f, cz = float(z & 255) + 0.5f;
-  new_castle(make4f(cx, land_height(cx, cz), cz, 1.f));
-  // The village and its marks are in place by now: trees keep off them.
-  scatter_scenery();
-}
-
-void place_portal(int x, int z, int target)
-{
-  float px = float(x & 255) + 0.5f, pz = float(z & 255) + 0.5f;
-  new_portal(make4f(px, land_height(px, pz), pz, 1.f), target);
-}
-
 void bind_gameobj(HSQUIRRELVM vm)
 {
-  sqbind::bind_function(vm, place_castle, "place_castle");
-  sqbind::bind_function(vm, place_portal, "place_portal");
   bind_object_classes(vm);
 }
 

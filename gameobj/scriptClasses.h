@@ -5,8 +5,11 @@
 // deleted object holds a null object.
 //
 //   LandMonster(x, y, z)    a new object of that class at (x, y, z)
+//   place_castle(x, z)      a castle on cell (x, z), then the trees and stones
+//   place_portal(x, z, t)   a portal on cell (x, z) to world t
 //   place_world_objects(w)  the objects of a new world from its entry table
-//                           (castle, portals, trees and stones, creatures)
+//                           {seed, castle = {x, z}, portals = [{x, z, target}]}:
+//                           castle, portals, trees and stones, creatures
 //
 // Binding again after a plug-in reload keeps the classes, so existing
 // instances stay instances of them. Main thread only.
