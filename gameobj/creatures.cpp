@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "gameobj/devtools.h"
+#include "gameobj/scenery.h"
 #include "gameshell/proximity.h"
 #include "scripting/fxScript.h"
 #include "world/heightmapData.h"
@@ -173,16 +174,11 @@ void Creature::onLoaded() { updateProximity(); }
 
 void creatures_near(vec4f p, float range, DynArray<Creature*>& out)
 {
+  DynArray<PluginObject*> near;
+  objects_near(p, range, near);
   out.clear();
-  ProximityQuery q;
-  q.proximityQuery(make4f(p[0] - range, p[2] - range, p[0] + range, p[2] + range), false);
-  for (int b : q.bins)
-    for (GameObj* o : proximity[b]) {
-      Creature* c = dynamic_cast<Creature*>(o);
-      if (!c || (c->flags & 1) || out.find(c) >= 0) continue;
-      const vec4f d = nearest_world_image(c->pos, p) - p;
-      if (d[0] * d[0] + d[1] * d[1] + d[2] * d[2] <= range * range) out.push_back(c);
-    }
+  for (PluginObject* o : near)
+    if (Creature* c = dynamic_cast<Creature*>(o)) out.push_back(c);
 }
 
 Creature* nearest_creature(vec4f p, float range)

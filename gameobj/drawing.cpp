@@ -24,6 +24,16 @@ struct Named
 
 vec4f camera_pos() { return cur_view_itm.row[3]; }
 
+// tm turned by `angle` about its own x axis first: a fallen tree or stone.
+Matrix44 tilted(const Matrix44& tm, float angle)
+{
+  const float c = std::cos(angle), s = std::sin(angle);
+  Matrix44 r = Matrix44::identity();
+  r.row[1] = make4f(0.f, c, s, 0.f);
+  r.row[2] = make4f(0.f, -s, c, 0.f);
+  return matrix_mul(r, tm);
+}
+
 SimpleInstRender& tree_inst_of(const PluginObject* o) { return scenery_variant(o) & 1 ? tree1f_inst : tree1_inst; }
 }  // namespace
 
@@ -61,16 +71,16 @@ void for_each_drawn(Fn fn)
     // The portal faces the castle side of the world: a fixed turn per target.
     fn(portal_inst, object_matrix(p->pos, 0.6f * float(p->target), 1.f), D3dColor(0x30FFFFFFu));
   }
-  for (TreeObject* t : TreeObject_list)
-    fn(tree_inst_of(t), object_matrix(t->pos, scenery_yaw(t), scenery_scale(t)), D3dColor(0x00FFFFFFu));
-  for (Stone1StaticObject* s : Stone1StaticObject_list)
-    fn(stone1_inst, object_matrix(s->pos, scenery_yaw(s), scenery_scale(s)), D3dColor(0x00FFFFFFu));
-  for (Menhir1StaticObject* s : Menhir1StaticObject_list)
-    fn(menhir1_inst, object_matrix(s->pos, scenery_yaw(s), scenery_scale(s)), D3dColor(0x00FFFFFFu));
-  for (Menhir2StaticObject* s : Menhir2StaticObject_list)
-    fn(menhir2_inst, object_matrix(s->pos, scenery_yaw(s), scenery_scale(s)), D3dColor(0x00FFFFFFu));
-  for (StoneCup1Object* s : StoneCup1Object_list)
-    fn(stone_cup1_inst, object_matrix(s->pos, scenery_yaw(s), scenery_scale(s)), D3dColor(0x00FFFFFFu));
+  auto scenery = [&](SimpleInstRender& inst, SceneryObject* s) {
+    Matrix44 tm = object_matrix(s->pos, scenery_yaw(s), scenery_scale(s));
+    if (!s->standing()) tm = tilted(tm, s->tilt);
+    fn(inst, tm, D3dColor(s->charred ? 0x00383030u : 0x00FFFFFFu));
+  };
+  for (TreeObject* t : TreeObject_list) scenery(tree_inst_of(t), t);
+  for (Stone1StaticObject* s : Stone1StaticObject_list) scenery(stone1_inst, s);
+  for (Menhir1StaticObject* s : Menhir1StaticObject_list) scenery(menhir1_inst, s);
+  for (Menhir2StaticObject* s : Menhir2StaticObject_list) scenery(menhir2_inst, s);
+  for (StoneCup1Object* s : StoneCup1Object_list) scenery(stone_cup1_inst, s);
   for (GuardTowerMissile* m : GuardTowerMissile_list) {
     const float yaw = std::atan2(m->vel[0], m->vel[2]);
     fn(missile_inst, object_matrix(m->pos, yaw, 0.6f), D3dColor(0x80FFFFFFu));

@@ -158,7 +158,6 @@ T* resolve_ref(uint32_t serial_id)
   X(VolcanoMissile)             \
   X(WaterSourceMissile)         \
   X(WaterSinkMissile)           \
-  X(BurnEffect)                 \
   X(HumanoidStaticObject)       \
   X(ManaGatherer)               \
   X(CastleMissile)              \

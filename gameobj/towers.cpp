@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "gameobj/creatures.h"
+#include "gameobj/scenery.h"
 #include "scripting/fxScript.h"
 #include "worldrender/trails.h"
 
@@ -74,13 +75,13 @@ void GuardTowerMissile::tick(float dt)
   if (pos[1] <= land_height(pos[0], pos[2]) || life <= 0.f) burst();
 }
 
-// Burns the creatures round it and goes out.
+// Burns what is round it (creatures, trees) and goes out.
 void GuardTowerMissile::burst()
 {
-  DynArray<Creature*> near;
-  creatures_near(pos, TOWER_BLAST, near);
-  for (Creature* c : near)
-    if (c != target.get()) c->hurt(TOWER_DAMAGE * 0.5f);
+  DynArray<PluginObject*> near;
+  objects_near(pos, TOWER_BLAST, near);
+  for (PluginObject* o : near)
+    if (o != target.get()) o->hurt(TOWER_DAMAGE * 0.5f);
   call_fx_script("fire_burst", pos, make4f(0.f, 1.f, 0.f, 0.f), make4f(1.f, 0.5f, 0.1f, 1.f), 1.f);
   destroy();
 }
