@@ -77,11 +77,10 @@ T* new_object(vec4f pos)
   return obj;
 }
 
-template TreeObject* new_object<TreeObject>(vec4f);
-template Stone1StaticObject* new_object<Stone1StaticObject>(vec4f);
-template Menhir1StaticObject* new_object<Menhir1StaticObject>(vec4f);
-template Menhir2StaticObject* new_object<Menhir2StaticObject>(vec4f);
-template StoneCup1Object* new_object<StoneCup1Object>(vec4f);
+// Every list class can be made anywhere in the plug-in.
+#define PLUGIN_NEW_OBJECT(cls) template cls* new_object<cls>(vec4f);
+GAMEOBJ_LIST_CLASSES(PLUGIN_NEW_OBJECT)
+#undef PLUGIN_NEW_OBJECT
 
 Player* new_player(vec4f pos) { return new_object<Player>(pos); }
 CastleObject* new_castle(vec4f pos) { return new_object<CastleObject>(pos); }

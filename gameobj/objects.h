@@ -60,11 +60,19 @@ public:
     int i = list.find(static_cast<T*>(this));
     if (i >= 0) list.erase(i, 1);
     remove_proximity_object(this);
+    Base::onDestroy();
   }
 };
 
+struct SpellAim;
+
+// A spell of the spell table (missiles.h): does its work where it is aimed;
+// false when it cannot (nothing there to act on).
 class Spell : public PluginObject
 {
+public:
+  virtual bool cast(const SpellAim&) { return false; }
+  virtual int spellId() const { return 0; }
 };
 
 const float PLAYER_MAX_HEALTH = 100.f;
@@ -96,16 +104,15 @@ public:
 
 // The remaining list classes: no behaviour of their own yet.
 #define PLUGIN_PLAIN_CLASSES(X)                                                                                 \
-  X(WaterSource) X(LavaSource) X(NaturalVolcano) X(SpellObject) X(ThunderstormObject) X(Fireball) X(Waterball)  \
-  X(FaultMissile) X(HouseMissile) X(MeteorMissile) X(ThunderstormMissile) X(HillMissile) X(PitMissile)          \
+  X(NaturalVolcano) X(SpellObject)                                                                              \
+  X(FaultMissile) X(HouseMissile) X(ThunderstormMissile) X(HillMissile) X(PitMissile)                           \
   X(VolcanoMissile) X(WaterSourceMissile) X(WaterSinkMissile) X(WyvernMonster) X(BurnEffect) X(TreeObject)      \
   X(StoneCup1Object) X(Stone1StaticObject) X(Menhir1StaticObject) X(Menhir2StaticObject)                        \
   X(HumanoidStaticObject) X(ManaGatherer) X(CastleMissile) X(ManaBall) X(BirdMonster) X(LandMonster)            \
   X(TimeTrigger) X(Sensor) X(GuardTower) X(GuardTowerMissile) X(LightPillarEffect)
-#define PLUGIN_SPELL_CLASSES(X)                                                                                 \
-  X(FireballSpell) X(WaterballSpell) X(FaultSpell) X(HouseSpell) X(MeteorSpell) X(HillSpell) X(PitSpell)        \
-  X(VolcanoSpell) X(WaterSourceSpell) X(WaterSinkSpell) X(ThunderstormSpell) X(HealingSpell) X(LightningSpell)  \
-  X(CastleSpell) X(UsePortalSpell) X(GuardTowerSpell)
+// The spells of the spell table and the missiles and sources they leave
+// are in missiles.h.
+#define PLUGIN_SPELL_CLASSES(X) X(HouseSpell)
 
 #define PLUGIN_PLAIN_CLASS(cls) \
   class cls : public ListedObject<cls> {};
@@ -165,3 +172,5 @@ void save_objects(OutputStream& stream);
 // Reads everything first and creates the objects only when all of it is
 // sound; throws InputStream::Exception otherwise.
 void load_objects(InputStream& stream);
+
+#include "gameobj/missiles.h"
