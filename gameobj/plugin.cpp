@@ -9,12 +9,15 @@
 #include "gameobj/objects.h"
 #include "gameobj/sounds.h"
 #include "gameobj/spellCast.h"
+#include "gameobj/spellScreen.h"
 
 #include "gameshell/gameobjExports.h"
+#include "gameshell/controls.h"
 #include "gameshell/gameobjFuncs.h"
 #include "gameshell/spells.h"
 #include "gameshell/universe.h"
 
+#include "engine/app.h"
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
 #include "engine/debugDraw.h"
@@ -93,7 +96,11 @@ void init_gameobj()
   debug("gameobj: init_gameobj");
   init_object_effects();
 }
-void close_spells_ui() { debug("gameobj: close_spells_ui"); }
+void close_spells_ui()
+{
+  debug("gameobj: close_spells_ui");
+  close_spells_screen();
+}
 
 void close_gameobj()
 {
@@ -119,9 +126,26 @@ void update_game_menu(float dt) { update_menu(dt); }
 void draw_game_menu(float t) { draw_menu(t); }
 void open_cheat_menu() { open_menu_cheats(); }
 void render_dev_world_map(float t) { draw_dev_world_map(t); }
-void update_spells_ui(float dt) { update_casting(dt); }
-// The pointer belongs to an open menu, not to the camera.
-bool update_spells_ui_mouse(float) { return menu_is_open(); }
+// The spell screen opens and closes on "Select spells"; while it is open
+// the spell buttons choose spells instead of casting them.
+void update_spells_ui(float dt)
+{
+  if (isAppActive && button_down(BUTTON_SPELLS)) {
+    if (spells_screen_open())
+      close_spells_screen();
+    else
+      open_spells_screen();
+  } else if (spells_screen_open()) {
+    update_spells_screen();
+  }
+  update_casting(dt, !spells_screen_open());
+}
+// The pointer belongs to an open menu or the spell screen, not to the camera.
+bool update_spells_ui_mouse(float)
+{
+  if (spells_screen_open()) shouldHideMouse = false;
+  return menu_is_open() || spells_screen_open();
+}
 void spells_ui_after_resize() {}
 void hide_tooltip() { hide_menu_tooltip(); }
 void show_tooltip(const char* text) { show_menu_tooltip(text); }
@@ -132,13 +156,7 @@ void init_spell_grid() { clear_spell_grid(); }
 void toggle_mana_cheat() { switch_mana_cheat(); }
 void toggle_monster_spawn() { switch_monster_spawn(); }
 
-// A cross at the centre of the screen.
-void draw_spells_ui(float)
-{
-  start_draw_text();
-  draw_text("+", -1, d3d_wd / 2, d3d_ht / 2, 0, 0, 0xCCFFFFFFu);
-  end_draw_text();
-}
+void draw_spells_ui(float t) { draw_spells_display(t); }
 
 // ---- script natives of the world VM ----
 
@@ -162,7 +180,11 @@ void bind_gameobj(HSQUIRRELVM vm)
   sqbind::bind_function(vm, place_portal, "place_portal");
 }
 
-void link_gui() { link_menus(); }
+void link_gui()
+{
+  link_menus();
+  link_spells_screen();
+}
 
 // ---- the names the game binds but never calls ----
 

@@ -112,11 +112,12 @@ bool cast_spell(int id, const SpellAim& aim)
   return true;
 }
 
-void update_casting(float dt)
+void update_casting(float dt, bool buttons)
 {
   update_cast_message(dt);
   if (!local_player) return;
   local_player->mana = fminf(PLAYER_MAX_MANA, local_player->mana + MANA_REGEN * dt);
+  if (!buttons) return;
   if (button_down(BUTTON_LEFT_SPELL) && left_spell) cast_spell(left_spell, current_aim());
   if (button_down(BUTTON_RIGHT_SPELL) && right_spell) cast_spell(right_spell, current_aim());
 }

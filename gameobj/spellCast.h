@@ -13,9 +13,9 @@
 
 extern int left_spell, right_spell;  // spell ids on the buttons, 0 for none
 
-// One play tick: mana comes back, and each spell button that went down
-// casts its spell.
-void update_casting(float dt);
+// One play tick: mana comes back, and (with buttons) each spell button
+// that went down casts its spell.
+void update_casting(float dt, bool buttons = true);
 // Casts the spell with that id for the local player along aim; true when it
 // was cast (mana paid).
 bool cast_spell(int id, const SpellAim& aim);
