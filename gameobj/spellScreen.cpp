@@ -76,6 +76,7 @@ public:
   GuiBox* footer = nullptr;
   int focus = 0;
   bool placesLogged = false;
+  BaseGuiElement* lastHovered = nullptr;
 
   // Where each spell lies on the screen, once it has been laid out.
   void logPlaces()
@@ -163,7 +164,11 @@ public:
   {
     processInput();
     const int hovered_box = boxes.find(static_cast<SpellBox*>(static_cast<GuiBox*>(hovered)));
-    if (hovered_box >= 0) focus = hovered_box;
+    // The focus follows the pointer when it moves onto another spell.
+    if (hovered != lastHovered) {
+      lastHovered = hovered;
+      if (hovered_box >= 0) focus = hovered_box;
+    }
     if (!isAppActive) return;
     // A mouse button chooses what is under the pointer, a key the focus.
     const bool mouse = keyDown(1) || keyDown(2) || keyDown(4);

@@ -10,6 +10,8 @@
 
 #include "gameobj/objects.h"
 
+#include "engine/app.h"
+#include "engine/d3d_render.h"
 #include "engine/input.h"
 #include "engine/streams.h"
 #include "scripting/sqbind.h"
@@ -38,6 +40,9 @@ protected:
   void SetUp() override
   {
     init_input(nullptr);
+    d3d_wd = 800;
+    d3d_ht = 600;
+    isAppActive = true;
     end_input_frame();
     load_gameobj_library(QM_GAMEOBJ_PLUGIN);
     HeightmapData::reset();
@@ -54,7 +59,9 @@ protected:
     remove_all_gameobj();
     cur_game_info.reset();
     close_script_vm(vm);
+    close_spells_ui();
     unload_gameobj();
+    destroy_queued_gui_elements();
     end_input_frame();
   }
 
@@ -427,5 +434,71 @@ TEST_F(GameobjSpells, TheSpellChoiceIsSavedWithTheGameAndCheckedOnLoad)
   load_spells();
   save_spells();
   EXPECT_EQ(saved_spells(), sparse);
+}
+
+// The spell screen opens on "Select spells": a spell button pressed over a
+// spell puts it on that button, the keys move the focus and choose; while
+// it is open the buttons cast nothing; "Select spells" closes it.
+TEST_F(GameobjSpells, TheSpellScreenChoosesTheSpellsOfTheButtons)
+{
+  hold(44, 45);
+  auto tick = [] {
+    update_spells_ui(DT);
+    if (spells_gui_screen) spells_gui_screen->restyle();
+    end_input_frame();
+  };
+  auto key = [&](int vk) {
+    push_input_event(INPUT_KEY_DOWN, vk, 0, 0, -1, -1);
+    push_input_event(INPUT_KEY_UP, vk, 0, 0, -1, -1);
+    tick();
+  };
+  key(17);  // Ctrl: "Select spells"
+  ASSERT_NE(spells_gui_screen, nullptr);
+  EXPECT_TRUE(spells_ui_active);
+  EXPECT_TRUE(update_spells_ui_mouse(0.f));  // the pointer is the screen's
+
+  // The boxes of the panel after its title, in grid order: Fireball first.
+  BaseGuiElement* panel = spells_gui_screen->root->children[0];
+  auto centre_of = [&](int i) {
+    vec4f r = panel->children[1 + i]->rect;
+    return std::make_pair(int((r[0] + r[2]) / 2), int((r[1] + r[3]) / 2));
+  };
+  auto click = [&](int i, int button) {
+    auto c = centre_of(i);
+    push_input_event(INPUT_MOUSE_MOVE, 0, 0, 0, c.first, c.second);
+    tick();
+    push_input_event(INPUT_BUTTON_DOWN, button, 0, 0, c.first, c.second);
+    push_input_event(INPUT_BUTTON_UP, button, 0, 0, c.first, c.second);
+    tick();
+  };
+  const float mana = player()->mana;
+  click(0, 1);  // Fireball on the left
+  click(14, 2);  // Guard tower on the right
+  save_spells();
+  EXPECT_EQ(saved_spells()[0], 39);
+  EXPECT_EQ(saved_spells()[1], 83);
+  EXPECT_EQ(Fireball_list.num, 0);  // chosen, not cast
+  EXPECT_GE(player()->mana, mana);
+
+  // Keys: the focus is on Guard tower; Right wraps to Fireball, Down goes a
+  // row further (three to a row: Meteor), Enter: left; Left (Fracture),
+  // Space: right.
+  key(39);
+  key(40);
+  key(13);
+  key(37);
+  key(32);
+  save_spells();
+  EXPECT_EQ(saved_spells()[0], 43);
+  EXPECT_EQ(saved_spells()[1], 41);
+
+  key(17);
+  EXPECT_EQ(spells_gui_screen, nullptr);
+  EXPECT_FALSE(spells_ui_active);
+  // Closed: the left button casts again.
+  push_input_event(INPUT_BUTTON_DOWN, 1, 0, 0, 10, 10);
+  update_spells_ui(DT);
+  end_input_frame();
+  EXPECT_EQ(MeteorMissile_list.num, 1);
 }
 }  // namespace
