@@ -96,3 +96,21 @@ keys() {
     sleep 0.4
   done
 }
+
+# click X Y: a real left click at window pixel (X, Y).
+click() {
+  xdotool mousemove --window "$WIN" "$1" "$2"
+  sleep 0.3
+  xdotool click --window "$WIN" 1
+  sleep 0.4
+}
+
+# shot NAME: a screenshot of the game's window kept in the build folder.
+shot() {
+  if command -v import >/dev/null; then
+    import -window "$WIN" "$(dirname "$GAME_DIR")/$1" || fail "screenshot $1 failed"
+  fi
+}
+
+# Where the universe map last logged its first world: "x y".
+last_world_pos() { grep -oE "world 0 at -?[0-9]+ -?[0-9]+" "$log" | tail -n1 | grep -oE -- "-?[0-9]+ -?[0-9]+$"; }
