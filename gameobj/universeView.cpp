@@ -165,7 +165,7 @@ void load_universe_view(UniverseView* v)
     x0 = std::min(x0, w.x - 50.f);
     y0 = std::min(y0, w.y - 50.f);
     x1 = std::max(x1, w.x + 50.f);
-    y1 = std::max(y1, w.y + 50.f);
+    y1 = std::max(y1, w.y + 75.f);  // room for the name under the icon
   }
   v->minX = x0, v->minY = y0, v->maxX = x1, v->maxY = y1;
   v->centreX = (x0 + x1) * 0.5f;

@@ -6,7 +6,7 @@
 # the castle gate into the portal ahead). Through the warp back to the map,
 # the main menu and Quit. A second start finds K stored for Forward and the
 # controls screen (opened from the main menu) shows it.
-# Keeps ctrl_main_menu.png, ctrl_universe.png, ctrl_world.png,
+# Keeps ctrl_main_menu.png, ctrl_universe_first.png, ctrl_universe.png, ctrl_world.png,
 # ctrl_game_menu.png, ctrl_controls_wait.png, ctrl_controls.png and
 # ctrl_controls_again.png in the build folder.
 source "$(dirname "$0")/lib/common.sh"
@@ -18,29 +18,11 @@ log="$WORK/game1.log"
 start_game "$log"
 shot ctrl_main_menu.png
 
-# 640 x 360: the main menu's panel stands below the middle; "New game" is
-# its first button.
-click 320 214
-wait_for_log "$log" "menu Quillmere: New game" 20 || fail "the click did not choose 'New game'"
-wait_for_log "$log" "generated universe in" 60 || fail "no universe after 'New game'"
-sleep 1
-
+new_game_by_click
+shot ctrl_universe_first.png
 # The map right of the list: a wheel step zooms in, a left drag pans.
-xdotool mousemove --window "$WIN" 450 180
-sleep 0.3
-xdotool click --window "$WIN" 4
-wait_for_log "$log" "universe map: centre" 20 || fail "the wheel did not reach the map"
-read -r x0 y0 < <(last_world_pos)
-xdotool mousemove --window "$WIN" 450 180 mousedown --window "$WIN" 1
-sleep 0.2
-for step in 1 2 3 4; do
-  xdotool mousemove --window "$WIN" $((450 + step * 6)) $((180 + step * 4))
-  sleep 0.1
-done
-xdotool mouseup --window "$WIN" 1
-sleep 0.5
-read -r x1 y1 < <(last_world_pos)
-[ "$x1" -gt "$x0" ] && [ "$y1" -gt "$y0" ] || fail "the drag did not pan the map: ($x0, $y0) -> ($x1, $y1)"
+wheel_and_drag_map 6 4
+x1=$MAP_X y1=$MAP_Y
 xdotool mousemove --window "$WIN" 630 20  # the pointer off the map's icons
 sleep 0.5
 shot ctrl_universe.png

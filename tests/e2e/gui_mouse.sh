@@ -15,32 +15,12 @@ wait_for_log "$log" "first main menu frame" 60 || fail "no main-menu frame"
 sleep 1
 xdotool windowfocus --sync "$WIN"
 
-# 640 x 360: the main menu's panel stands below the middle; "New game" is
-# its first button.
-click 320 214
-wait_for_log "$log" "menu Quillmere: New game" 20 || fail "the click did not choose 'New game'"
-wait_for_log "$log" "generated universe in" 60 || fail "no universe after 'New game'"
-sleep 1
-
-# A wheel step forward over the map zooms in: the extent shrinks by a fifth.
-xdotool mousemove --window "$WIN" 450 180
-sleep 0.3
-xdotool click --window "$WIN" 4
-wait_for_log "$log" "universe map: centre" 20 || fail "the wheel did not reach the map"
+new_game_by_click
+# The wheel zooms in (the extent shrinks by a fifth), a left drag pans: the
+# first world moves with the pointer.
+wheel_and_drag_map -8 4
 extent1=$(grep -oE "extent [0-9]+" "$log" | tail -n1 | grep -oE "[0-9]+")
-
-# A left drag pans: the first world moves with the pointer.
-read -r x0 y0 < <(last_world_pos)
-xdotool mousemove --window "$WIN" 450 180 mousedown --window "$WIN" 1
-sleep 0.2
-for step in 1 2 3 4 5; do
-  xdotool mousemove --window "$WIN" $((450 - step * 8)) $((180 + step * 4))
-  sleep 0.1
-done
-xdotool mouseup --window "$WIN" 1
-sleep 0.5
-read -r x1 y1 < <(last_world_pos)
-[ "$x1" -lt "$x0" ] && [ "$y1" -gt "$y0" ] || fail "the drag did not pan the map: ($x0, $y0) -> ($x1, $y1)"
+x1=$MAP_X y1=$MAP_Y
 sleep 0.5
 shot gui_universe_zoomed.png
 
