@@ -44,15 +44,18 @@ BitmapGuiText bitmap_gui_text;
 class DistGuiText : public GuiTextDrawer
 {
 public:
-  static constexpr float MIN_SIZE = 11.f;
+  static constexpr float MIN_SIZE = 11.f, FIT_FLOOR = 9.f;
   static bool ready() { return default_font.state && default_font.size > 0; }
   void draw(RenderBatch& batch, vec4f rect, int align, D3dColor color, float size, const char* text) override
   {
     if (!ready()) return bitmap_gui_text.draw(batch, rect, align, color, size, text);
     if (!text || !text[0]) return;
     int a = align < 0 ? DIST_ALIGN_LEFT : align > 0 ? DIST_ALIGN_RIGHT : 0;
-    default_font.renderText(batch, rect, a, color, std::max(size, MIN_SIZE), text, -1, 0.f, 0.f, 0.f, 0.f,
-                            D3dColor(0u), nullptr);
+    // A label wider than its box is made smaller to fit, down to a floor.
+    float px = std::max(size, MIN_SIZE);
+    float w = width(text, px), room = rect[2] - rect[0];
+    if (w > room && room > 0.f) px = std::max(FIT_FLOOR, px * room / w);
+    default_font.renderText(batch, rect, a, color, px, text, -1, 0.f, 0.f, 0.f, 0.f, D3dColor(0u), nullptr);
   }
   float width(const char* text, float size) override
   {
@@ -170,7 +173,8 @@ void init_gui_styles()
     s.addSheet(new FlagSelector(PANEL, 0),
                gui_prop<3>(0xC0101820u, gui_prop<10>(0x80608090u, gui_prop<4>(2.f, gui_prop<20>(v_splat(14.f),
                gui_prop<5>(make4f(24, 20, 24, 24), gui_prop<6>(520.f, gui_behaviors_prop("solid_box\0"))))))));
-    s.addSheet(new FlagSelector(TITLE, 0), gui_prop<7>(70.f, gui_prop<12>(0xFFFFE8A0u, gui_prop<3>(0u))));
+    s.addSheet(new FlagSelector(TITLE, 0),
+               gui_prop<7>(70.f, gui_prop<12>(0xFFFFE8A0u, gui_prop<3>(0u, gui_prop<11>(36.f)))));
     s.addSheet(new FlagSelector(TEXT, 0), gui_prop<7>(44.f, gui_prop<12>(0xFFBBBBBBu, gui_prop<3>(0u))));
     s.addSheet(new FlagSelector(ITEM, 0),
                gui_prop<7>(52.f, gui_prop<19>(make4f(0, 0, 0, 8), gui_prop<3>(0x66000000u, gui_prop<12>(0xFFBBBBBBu,
