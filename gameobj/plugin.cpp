@@ -1,6 +1,7 @@
 // The gameobj plug-in's face to the game: the two exports by which the game
 // binds it, and the functions it binds by name. The game calls 40 of them;
 // the others answer their names and do nothing.
+#include "gameobj/controlsScreen.h"
 #include "gameobj/devtools.h"
 #include "gameobj/drawing.h"
 #include "gameobj/effects.h"
@@ -163,6 +164,7 @@ void bind_gameobj(HSQUIRRELVM vm)
 
 void link_gui()
 {
+  link_controls_screen();
   link_menus();
   link_spells_screen();
 }
