@@ -289,15 +289,25 @@ void advect4(const StepFactors& f, const Water* src, Water* dst, const SourceRow
   v_st(&out[3].amount, r3);
 }
 
-// The fixed per-cell gate factor of the lava rule for row z:
-// (n / 255) * 0.85 + 1 - 0.85 from the cell's noise n.
+// The gate factor of the lava rule for each noise value n:
+// (n / 255) * 0.85 + 1 - 0.85.
+struct GateFactors
+{
+  float of_noise[256];
+  GateFactors()
+  {
+    for (int n = 0; n < 256; n += 4)
+      v_st(of_noise + n,
+           (v_cvt_i2f(_mm_setr_epi32(n, n + 1, n + 2, n + 3)) / v_splat(255.f)) * v_splat(0.85f) + v_splat(1.f) -
+               v_splat(0.85f));
+  }
+};
+const GateFactors gate_factors;
+
+// The fixed per-cell gate factors of row z, from the cells' noise.
 void row_gate_factors(float* gate_factor, int z)
 {
-  for (int x = 0; x < HMAP_SIZE; x += 4) {
-    vec4i n = _mm_setr_epi32(noise_perm[z + noise_perm[x]], noise_perm[z + noise_perm[x + 1]],
-                             noise_perm[z + noise_perm[x + 2]], noise_perm[z + noise_perm[x + 3]]);
-    v_st(gate_factor + x, (v_cvt_i2f(n) / v_splat(255.f)) * v_splat(0.85f) + v_splat(1.f) - v_splat(0.85f));
-  }
+  for (int x = 0; x < HMAP_SIZE; x++) gate_factor[x] = gate_factors.of_noise[noise_perm[z + noise_perm[x]]];
 }
 
 // ---- pass 1, eight cells at a time (AVX2) ----
