@@ -601,9 +601,12 @@ inline bool flow_out4(const StepFactors& f, Water* dst, int x, int z, vec4f A)
   const int up = ((z - 1) & HMAP_MASK) << HMAP_SIZE_SHIFT, down = ((z + 1) & HMAP_MASK) << HMAP_SIZE_SHIFT;
   const int left = row + ((x - 1) & HMAP_MASK), right = row + ((x + 4) & HMAP_MASK);
 
-  vec4f amt = v_ld(&dst[i].amount), u = v_ld(&dst[i + 1].amount);
-  vec4f w = v_ld(&dst[i + 2].amount), foam = v_ld(&dst[i + 3].amount);
-  _MM_TRANSPOSE4_PS(amt, u, w, foam);
+  // The amount of the first cell was just written by the group before: read
+  // it alone (a wider read of a value still on its way to memory waits for
+  // it), and the velocities from reads that start after it.
+  vec4f amt = amounts4(dst + i);
+  vec4f u = v_ldu(&dst[i].u), w = v_ldu(&dst[i + 1].u), r2 = v_ldu(&dst[i + 2].u), r3 = v_ldu(&dst[i + 3].u);
+  _MM_TRANSPOSE4_PS(u, w, r2, r3);
   const vec4f zero = v_zero();
 
   // Evaporation and the budget B.
