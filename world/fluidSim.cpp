@@ -666,7 +666,13 @@ inline bool flow_out4(const StepFactors& f, Water* dst, int x, int z, vec4f A)
 }  // namespace
 
 bool HeightmapData::fluidGroupedOutflow = true;
-bool HeightmapData::fluidWideAdvection = __builtin_cpu_supports("avx2");
+// The processor's features may not be known yet while globals are set up.
+static bool processor_has_avx2()
+{
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+bool HeightmapData::fluidWideAdvection = processor_has_avx2();
 
 
 void HeightmapData::simWater(float dt)
