@@ -72,17 +72,27 @@ void psh()
   vec4 g1 = textureLod(s9, tc, 0.0);
   vec4 g2 = textureLod(s10, tc, 0.0);
   vec3 n = gbuf_normal(g2);
+  float aperture = g2.a;
+  // Water keeps the normal of the ground seen through it, which lies
+  // elsewhere (deeper along the ray, or hidden by a ridge of the bed): the
+  // glint, a mirror image on the surface, takes the water surface's own
+  // normal at the water's point, and so does the light where no ground lies
+  // behind the water (past the edge of the land disk).
+  vec3 surface_n = n;
+  if (g1.a < 0.75) {
+    surface_n = fluid_surface_normal(eye + view_ray * gbuf_depth(g1));
+    if (g1.a < 0.25) {
+      n = surface_n;
+      aperture = 1.0;
+    }
+  }
   float shadow = upsampled_shadow(gbuf_depth(g1));
   vec4 light_mix = ps_c[5];
-  light_mix.x *= g2.a;  // the sky lights only what of it the point sees
+  light_mix.x *= aperture;  // the sky lights only what of it the point sees
   vec3 lit = g0.rgb * land_light(n, ps_c[0].xyz, ps_c[4], light_mix, ps_c[12], shadow);
-  // The sun's glint, for the surfaces that have one. Water keeps the normal
-  // of the ground seen through it, which lies elsewhere (deeper along the
-  // ray, or hidden by a ridge of the bed); its glint is the water surface's
-  // own, found at the water's point.
+  // The sun's glint, for the surfaces that have one.
   vec3 half_dir = normalize(ps_c[0].xyz - normalize(view_ray));
-  vec3 glint_n = g1.a < 0.5 ? fluid_surface_normal(eye + view_ray * gbuf_depth(g1)) : n;
-  vec3 glint = ps_c[4].rgb * (g1.b * shadow * pow(max(dot(glint_n, half_dir), 0.0), 48.0));
+  vec3 glint = ps_c[4].rgb * (g1.b * shadow * pow(max(dot(surface_n, half_dir), 0.0), 48.0));
   out_color0 = vec4(mix(lit + glint, g0.rgb, clamp(g0.a, 0.0, 1.0)), 1.0);
 }
 #endif

@@ -9,8 +9,12 @@
 //               1 = water or glowing lava that light themselves)
 //   gbuf1  rg   view depth / far (far = 512) in 16 bits, r the high byte
 //          b    specular strength of the sun's glint (0 = matt)
-//          a    1 where gbuf2 holds this surface's normal; 0 for water,
-//               whose glint the light pass takes from the heights (s1)
+//          a    1 where gbuf2 holds this surface's normal and aperture;
+//               water: 0.5 over drawn ground (gbuf2 holds the ground's,
+//               which lights what is seen through the water), 0 over nothing
+//               drawn (gbuf2 holds nothing for the pixel). Water's glint,
+//               and its light where there is no ground, come from the
+//               heights (s1) in the light pass.
 //   gbuf2  rgb  world-space normal * 0.5 + 0.5
 //          a    aperture: how much of the sky the point sees (1 = open sky)
 //
@@ -47,13 +51,13 @@ void gbuf_write(vec3 albedo, float emission, float view_depth, float specular, v
 }
 
 // Water: targets 0 and 1 only.
-void gbuf_write_fluid(vec3 color, float emission, float view_depth, float specular)
+void gbuf_write_fluid(vec3 color, float emission, float view_depth, float specular, bool over_ground)
 {
   float d = clamp(view_depth, 0.0, 1.0) * 65535.0;
   float hi = floor(d / 256.0);
   float lo = floor(d - hi * 256.0);
   out_color0 = vec4(color, emission);
-  out_color1 = vec4(hi / 255.0, lo / 255.0, specular, 0.0);
+  out_color1 = vec4(hi / 255.0, lo / 255.0, specular, over_ground ? 0.5 : 0.0);
 }
 
 // View depth / far from a gbuf1 texel.

@@ -74,3 +74,33 @@ TEST_F(WaterGlintTest, GlintFollowsTheWaterSurfaceNotTheBedBelow)
   ASSERT_GT(glinting, 500) << "the camera must see the glint";
   EXPECT_LT(differing, glinting / 100) << "of " << glinting << " glinting pixels; largest difference " << worst;
 }
+
+// A calm sea seen from high up, with the sun's mirror image on the edge of
+// the main land disk: the edge cannot be told on the water, in the glint or
+// beside it. When only the near water glinted, the bright path ended at the
+// disk's edge in a staircase of whole cells; and the near water's last rows,
+// with no ground drawn behind them, were lit with a normal the G-buffer never
+// received (a dark seam).
+TEST_F(WaterGlintTest, EdgeOfTheLandDiskCannotBeSeenOnCalmWater)
+{
+  look_from(scene_doubles::make_camera(make4f(128.f, 48.f, 0.f, 1.f), 0.f, -0.3f));
+  flood_world([](int, int) { return 5.f; }, false);
+  std::vector<uint32_t> frame = draw();
+  std::vector<uint8_t> stencil = read_scene_stencil();
+  ASSERT_EQ(frame.size(), stencil.size());
+
+  // Pairs of pixels one above the other, one of the near water (stencil bit
+  // 0) and one of the far ring (stencil 2).
+  int pairs = 0, glinting = 0, worst = 0;
+  for (int y = 0; y + 1 < d3d_ht; ++y)
+    for (int x = 0; x < d3d_wd; ++x) {
+      size_t a = size_t(y) * d3d_wd + x, b = a + d3d_wd;
+      if ((stencil[a] & 1) == (stencil[b] & 1) || (stencil[a] | stencil[b]) != 3) continue;
+      size_t nearer = (stencil[a] & 1) ? a : b, farther = (stencil[a] & 1) ? b : a;
+      glinting += channel(frame[nearer], 8) > 160;
+      worst = std::max(worst, color_distance(frame[nearer], frame[farther]));
+      ++pairs;
+    }
+  ASSERT_GT(glinting, 10) << "the glint must reach the edge of the land disk";
+  EXPECT_LT(worst, 32) << "largest difference across the edge, of " << pairs << " pairs";
+}
