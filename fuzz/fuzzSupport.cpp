@@ -3,6 +3,8 @@
 #include "scripting/sqbind.h"
 
 #include "engine/paths.h"
+#include "engine/streams.h"
+#include "world/heightmapData.h"
 
 #include <sqstdmath.h>
 #include <sqstdstring.h>
@@ -70,4 +72,51 @@ HSQUIRRELVM fuzz_vm()
     return v;
   }();
   return vm;
+}
+
+std::vector<uint8_t> fuzz_patch(const std::vector<uint8_t>& base, const uint8_t* data, size_t size)
+{
+  std::vector<uint8_t> out(base);
+  size_t pos = 0;
+  auto u32 = [&](uint32_t& v) {
+    if (size - pos < 4) return false;
+    memcpy(&v, data + pos, 4);
+    pos += 4;
+    return true;
+  };
+  if (size == 0) return out;
+  if (data[pos++] == 0xFF) {
+    uint32_t n = 0;
+    if (u32(n)) out.resize(n % (base.size() + 65), 0);
+  }
+  uint32_t offset = 0;
+  while (pos < size && u32(offset) && pos < size) {
+    size_t n = data[pos++];
+    if (n > size - pos) n = size - pos;
+    if (!out.empty()) {
+      size_t at = offset % out.size();
+      size_t fit = n < out.size() - at ? n : out.size() - at;
+      memcpy(out.data() + at, data + pos, fit);
+    }
+    pos += n;
+  }
+  return out;
+}
+
+std::vector<uint8_t> fuzz_world_block()
+{
+  using namespace HeightmapData;
+  for (int i = 0; i < HMAP_CELLS; i++) {
+    int x = i & 255, z = i >> 8;
+    hmap[i] = float((x * 7 + z * 3) % 61) * 0.5f - 10.f;
+    target_hmap[i] = hmap[i] + float(x % 3);
+    uint32_t ground = (x / 16 + z / 16) % 4 == 0 ? uint32_t(GT_HOUSE) | (uint32_t(i % 19) << SURF_MATERIAL_SHIFT)
+                                                 : uint32_t(GT_ROCK + i % 3);
+    surface[i] = {0xFF000000u | uint32_t(i * 2654435761u >> 8), uint32_t(i * 40503u), ground};
+    float depth = hmap[i] < 0.f ? -hmap[i] * 0.1f : 0.f;
+    water[z][x] = {depth, 0.01f * float(x % 5), -0.02f * float(z % 3), depth > 0.5f ? 0.25f : 0.f};
+  }
+  MemoryOutputBuffer out;
+  saveWorldData(out);
+  return std::vector<uint8_t>((const uint8_t*)out.bytes.data, (const uint8_t*)out.bytes.data + out.bytes.num);
 }
