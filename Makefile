@@ -65,7 +65,7 @@ fuzz: bootstrap
 	  "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined,float-cast-overflow"
 	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_programs fuzz_corpus
 	@QM_FUZZ_EXTRA_CORPUS=$(CURDIR)/$(BUILD)/fuzz/corpus bash fuzz/run_targets.sh $(FUZZ)/fuzz $(FUZZ_TIME) $(FUZZ_PARALLEL) \
-	  $$(cd $(FUZZ)/fuzz && ls fuzz_* | sed 's/^fuzz_//')
+	  $$(cd $(FUZZ)/fuzz && ls fuzz_* | sed 's/^fuzz_//' | grep -vx seeds)
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

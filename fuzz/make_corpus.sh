@@ -25,6 +25,10 @@ done
 first=$(ls "$bin"/*.dds 2>/dev/null | head -1 || true)
 if [ -n "$first" ]; then cp "$first" "$out/dds/"; fi
 cp "$bin/font.tga" "$out/tga/" 2>/dev/null || true
+mkdir -p "$out/script_compile"
+for f in $(find "$src/data" -name '*.nut'); do
+  cp "$f" "$out/script_compile/$(basename "$(dirname "$f")")_$(basename "$f")"
+done
 mkdir -p "$out/font" "$out/icons"
 cp "$bin/ui_font.fnt" "$out/font/" 2>/dev/null || true
 cp "$bin/ui_icons.txt" "$out/icons/" 2>/dev/null || true
