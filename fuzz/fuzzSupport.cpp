@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -74,9 +75,21 @@ HSQUIRRELVM fuzz_vm()
   return vm;
 }
 
-std::vector<uint8_t> fuzz_patch(const std::vector<uint8_t>& base, const uint8_t* data, size_t size)
+FuzzPatcher::FuzzPatcher(std::vector<uint8_t> base_) : base(std::move(base_)), block(base)
 {
-  std::vector<uint8_t> out(base);
+  block.resize(base.size() + 65, 0);
+}
+
+const uint8_t* FuzzPatcher::apply(const uint8_t* data, size_t size, size_t& out_size)
+{
+  for (const auto& t : touched) {
+    size_t from_base = t.first < base.size() ? std::min(t.second, base.size() - t.first) : 0;
+    if (from_base) memcpy(block.data() + t.first, base.data() + t.first, from_base);
+    if (from_base < t.second) memset(block.data() + t.first + from_base, 0, t.second - from_base);
+  }
+  touched.clear();
+
+  out_size = base.size();
   size_t pos = 0;
   auto u32 = [&](uint32_t& v) {
     if (size - pos < 4) return false;
@@ -84,23 +97,24 @@ std::vector<uint8_t> fuzz_patch(const std::vector<uint8_t>& base, const uint8_t*
     pos += 4;
     return true;
   };
-  if (size == 0) return out;
+  if (size == 0) return block.data();
   if (data[pos++] == 0xFF) {
     uint32_t n = 0;
-    if (u32(n)) out.resize(n % (base.size() + 65), 0);
+    if (u32(n)) out_size = n % (base.size() + 65);
   }
   uint32_t offset = 0;
   while (pos < size && u32(offset) && pos < size) {
     size_t n = data[pos++];
     if (n > size - pos) n = size - pos;
-    if (!out.empty()) {
-      size_t at = offset % out.size();
-      size_t fit = n < out.size() - at ? n : out.size() - at;
-      memcpy(out.data() + at, data + pos, fit);
+    if (out_size) {
+      size_t at = offset % out_size;
+      size_t fit = std::min(n, out_size - at);
+      memcpy(block.data() + at, data + pos, fit);
+      touched.emplace_back(at, fit);
     }
     pos += n;
   }
-  return out;
+  return block.data();
 }
 
 std::vector<uint8_t> fuzz_world_block()

@@ -1,5 +1,5 @@
 // The world-data block of a world file (heights, colours, water, marks). The
-// block is 2.25 MiB, so inputs are patches over a valid block (fuzz_patch):
+// block is 2.25 MiB, so inputs are patches over a valid block (FuzzPatcher):
 // a world with hills, water and house tiles.
 #include "fuzz/fuzzSupport.h"
 
@@ -8,12 +8,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-  static const std::vector<uint8_t> base = fuzz_world_block();
-  std::vector<uint8_t> block = fuzz_patch(base, data, size);
-  MemoryInputStream in(block.empty() ? (const void*)"" : block.data(), (int)block.size());
+  static FuzzPatcher patcher(fuzz_world_block());
+  size_t block_size = 0;
+  const uint8_t* block = patcher.apply(data, size, block_size);
+  MemoryInputStream in(block, (int)block_size);
   try {
     HeightmapData::loadWorldData(in);
   } catch (const InputStream::Exception&) {
   }
+  fuzz_forget_recorded_calls();
   return 0;
 }

@@ -52,7 +52,7 @@ static bool save_seeds()
   std::string world = read_bytes(fuzz_slot_path("w000"));
   uint32_t n = uint32_t(info.size());
   put("slot_files", "saved", std::string((const char*)&n, 4) + info + uni);
-  // The world file's harness patches its own saved world (fuzz_patch): the
+  // The world file's harness patches its own saved world (FuzzPatcher): the
   // world as it is, cut inside the objects, and a sun that is not a number.
   put("world_file", "whole", std::string(1, '\0'));
   uint32_t cut = uint32_t(world.size() - 6);

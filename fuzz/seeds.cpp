@@ -55,7 +55,7 @@ static void tga_seeds()
   put("tga", "1x1.tga", b);
 }
 
-// Patches over the harness's own valid block (fuzz_patch): the block as it
+// Patches over the harness's own valid block (FuzzPatcher): the block as it
 // is, cut in the middle, a height that is not a number and a house tile of a
 // material that does not exist.
 static void world_seeds()
