@@ -80,13 +80,21 @@ public:
     int i = list.find(static_cast<T*>(this));
     if (i >= 0) list.erase(i, 1);
     remove_proximity_object(this);
+    Base::onDestroy();
   }
   const char* getClassName() override { return ListClass<T>::name(); }
   void push(HSQUIRRELVM vm) override { push_script_instance(this, vm, sqbind::class_tag<T>(), ListClass<T>::name()); }
 };
 
+struct SpellAim;
+
+// A spell of the spell table (missiles.h): does its work where it is aimed;
+// false when it cannot (nothing there to act on).
 class Spell : public PluginObject
 {
+public:
+  virtual bool cast(const SpellAim&) { return false; }
+  virtual int spellId() const { return 0; }
 };
 
 const float PLAYER_MAX_HEALTH = 100.f;
@@ -140,35 +148,27 @@ T* resolve_ref(uint32_t serial_id)
 }
 
 // The remaining list classes: no behaviour of their own yet. (Scenery is in
-// scenery.h, creatures in creatures.h, guard towers in towers.h.)
+// scenery.h, creatures in creatures.h, guard towers in towers.h, the spells
+// of the spell table and the missiles and sources they leave in missiles.h.)
 #define PLUGIN_PLAIN_CLASSES(X) \
-  X(WaterSource)                \
-  X(LavaSource)                 \
-  X(NaturalVolcano)             \
-  X(SpellObject)                \
-  X(ThunderstormObject)         \
-  X(Fireball)                   \
-  X(Waterball)                  \
-  X(FaultMissile)               \
-  X(HouseMissile)               \
-  X(MeteorMissile)              \
-  X(ThunderstormMissile)        \
-  X(HillMissile)                \
-  X(PitMissile)                 \
-  X(VolcanoMissile)             \
-  X(WaterSourceMissile)         \
-  X(WaterSinkMissile)           \
-  X(HumanoidStaticObject)       \
-  X(ManaGatherer)               \
-  X(CastleMissile)              \
-  X(ManaBall)                   \
-  X(TimeTrigger)                \
-  X(Sensor)                     \
+  X(NaturalVolcano)        \
+  X(SpellObject)           \
+  X(FaultMissile)          \
+  X(HouseMissile)          \
+  X(ThunderstormMissile)   \
+  X(HillMissile)           \
+  X(PitMissile)            \
+  X(VolcanoMissile)        \
+  X(WaterSourceMissile)    \
+  X(WaterSinkMissile)      \
+  X(HumanoidStaticObject)  \
+  X(ManaGatherer)          \
+  X(CastleMissile)         \
+  X(ManaBall)              \
+  X(TimeTrigger)           \
+  X(Sensor)                \
   X(LightPillarEffect)
-#define PLUGIN_SPELL_CLASSES(X)                                                                                 \
-  X(FireballSpell) X(WaterballSpell) X(FaultSpell) X(HouseSpell) X(MeteorSpell) X(HillSpell) X(PitSpell)        \
-  X(VolcanoSpell) X(WaterSourceSpell) X(WaterSinkSpell) X(ThunderstormSpell) X(HealingSpell) X(LightningSpell)  \
-  X(CastleSpell) X(UsePortalSpell) X(GuardTowerSpell)
+#define PLUGIN_SPELL_CLASSES(X) X(HouseSpell)
 
 #define PLUGIN_PLAIN_CLASS(cls) \
   class cls : public ListedObject<cls> {};
@@ -241,3 +241,5 @@ void save_objects(OutputStream& stream);
 // lists only when all of it is sound; throws InputStream::Exception
 // otherwise, leaving the world's objects as they were.
 void load_objects(InputStream& stream);
+
+#include "gameobj/missiles.h"
