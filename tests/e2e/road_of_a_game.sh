@@ -117,18 +117,18 @@ names = [("heights", 0, 0x40000), ("target heights", 0x40000, 0x80000), ("surfac
 for name, a, b in names:
     assert left[HDR + a:HDR + b] == now[HDR + a:HDR + b], name + " differ"
 # The objects after the sun and camera are the plug-in's: a magic word, a count
-# and records of a class (1 player, 40 castle: the list order), a serial id,
-# x, y, z and the class's own state after its length.
-PLAYER, CASTLE = 1, 40
+# and records of a class index (1 player, 40 castle), a serial id, x, y, z and
+# the length of the object's own state, which follows.
 def objects(f):
     o = f[HDR + BLOCK + 32:]
     magic, n = struct.unpack_from("<II", o, 0)
-    at, recs = 8, []
+    recs, at = [], 8
     for i in range(n):
-        cls, serial, x, y, z, size = struct.unpack_from("<BIfffI", o, at)
-        recs.append((cls, serial, x, y, z))
-        at += 21 + size
-    return [r for r in recs if r[0] == PLAYER], [r for r in recs if r[0] == CASTLE]
+        r = struct.unpack_from("<BIfffI", o, at)
+        recs.append(r)
+        at += 21 + r[5]
+    assert at == len(o), "object records end at %d of %d" % (at, len(o))
+    return [r for r in recs if r[0] == 1], [r for r in recs if r[0] == 40]
 players, castles = objects(now)
 assert len(players) == 1, "players: %d" % len(players)
 entered_players, _ = objects(open(sys.argv[3], "rb").read())
