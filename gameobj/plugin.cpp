@@ -55,6 +55,7 @@ void save_gameobjs(OutputStream& stream) { save_objects(stream); }
 void load_gameobjs(InputStream& stream)
 {
   load_objects(stream);
+  debug("gameobj: loaded %d castles, %d guard towers", CastleObject_list.num, GuardTower_list.num);
   // Scenery is not saved: it grows again the same way.
   scatter_scenery();
 }
