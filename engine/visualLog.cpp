@@ -1,7 +1,9 @@
 #include "engine/visualLog.h"
 
 #include <cstdarg>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "engine/d3d_render.h"
 #include "engine/font.h"
@@ -60,15 +62,49 @@ void append_error_message(const char* text, int length)
 
 bool has_error_message() { return error_message_text.num > 0; }
 
+std::string fit_error_message(int max_height, int& band_height)
+{
+  // The band holds the whole wrapped text, growing with it down to
+  // max_height; a text too long even at the smaller scale is cut to the
+  // band (its last line ending in "...") rather than run over what lies
+  // below. A cell's height of margin on each side.
+  int margin = 0;
+  std::string text;
+  for (int scale = 2; scale >= 1; --scale) {
+    bitmap_font.scale = scale;
+    margin = scale * bitmap_font.cellH;
+    text = wrap_text(error_message_text.data, d3d_wd - 2 * margin);
+    int w = 0, h = 0;
+    calc_text_size(text.c_str(), -1, w, h);
+    if (h + margin <= max_height) {
+      band_height = std::max(12 * bitmap_font.cellH, h + margin);
+      return text;
+    }
+  }
+  band_height = max_height;
+  // Whole lines while they fit, the last of them marked as cut.
+  std::string kept;
+  size_t start = 0;
+  for (;;) {
+    size_t end = text.find('\n', start);
+    std::string candidate = kept + (kept.empty() ? "" : "\n") + text.substr(start, end - start) + "...";
+    int w = 0, h = 0;
+    calc_text_size(candidate.c_str(), -1, w, h);
+    if (h + margin > max_height || end == std::string::npos) break;
+    kept = candidate.substr(0, candidate.size() - 3);
+    start = end + 1;
+  }
+  return kept + "...";
+}
+
 void draw_error_message()
 {
   if (!has_error_message()) return;
   push_font_settings();
-  bitmap_font.scale = 2;
-  draw_rect(0, d3d_ht - 12 * bitmap_font.cellH, d3d_wd, d3d_ht, 0xCC660000u);
-  // Long lines are broken to stay on screen, a cell's height from each edge.
-  int margin = bitmap_font.scale * bitmap_font.cellH;
-  std::string text = wrap_text(error_message_text.data, d3d_wd - 2 * margin);
-  draw_text(text.c_str(), -1, d3d_wd / 2, d3d_ht - bitmap_font.cellH, 0, 1, 0xFFFFEE00u);
+  // The top 45% of the screen at most: the menus stand below the middle.
+  int band = 0;
+  std::string text = fit_error_message(d3d_ht * 45 / 100, band);
+  draw_rect(0, d3d_ht - band, d3d_wd, d3d_ht, 0xCC660000u);
+  draw_text(text.c_str(), -1, d3d_wd / 2, d3d_ht - bitmap_font.cellH * bitmap_font.scale / 2, 0, 1, 0xFFFFEE00u);
   pop_font_settings();
 }

@@ -11,6 +11,8 @@
 #include "engine/dynArray.h"
 #include "engine/utils.h"
 
+#include <string>
+
 enum { VISUAL_LOG_MAX_LINES = 100 };
 
 // Oldest first.
@@ -31,4 +33,9 @@ void set_error_message(const char* text);
 // length means up to the terminator. Nothing is logged.
 void append_error_message(const char* text, int length);
 bool has_error_message();
+// The red band at the top: it grows with the wrapped text up to 45% of the
+// screen height (the text drawn smaller, then cut with "...", when longer).
 void draw_error_message();
+// The text as draw_error_message shows it within max_height pixels, and the
+// band's height; sets bitmap_font.scale (call between font pushes).
+std::string fit_error_message(int max_height, int& band_height);

@@ -9,6 +9,7 @@
 #include "engine/d3d_render.h"
 #include "engine/font.h"
 #include "engine/gui/guiDraw.h"
+#include "engine/text/distFont.h"
 #include "engine/timer.h"
 
 namespace
@@ -37,10 +38,39 @@ public:
 };
 BitmapGuiText bitmap_gui_text;
 
+// Labels in the distance-field font, in the batch of the boxes (so they
+// keep the boxes' overlap order); the bitmap font while the game's font is
+// not loaded. Sizes are pixels, never under a legible minimum.
+class DistGuiText : public GuiTextDrawer
+{
+public:
+  static constexpr float MIN_SIZE = 11.f, FIT_FLOOR = 9.f;
+  static bool ready() { return default_font.state && default_font.size > 0; }
+  void draw(RenderBatch& batch, vec4f rect, int align, D3dColor color, float size, const char* text) override
+  {
+    if (!ready()) return bitmap_gui_text.draw(batch, rect, align, color, size, text);
+    if (!text || !text[0]) return;
+    int a = align < 0 ? DIST_ALIGN_LEFT : align > 0 ? DIST_ALIGN_RIGHT : 0;
+    // A label wider than its box is made smaller to fit, down to a floor.
+    float px = std::max(size, MIN_SIZE);
+    float w = width(text, px), room = rect[2] - rect[0];
+    if (w > room && room > 0.f) px = std::max(FIT_FLOOR, px * room / w);
+    default_font.renderText(batch, rect, a, color, px, text, -1, 0.f, 0.f, 0.f, 0.f, D3dColor(0u), nullptr);
+  }
+  float width(const char* text, float size) override
+  {
+    if (!ready()) return bitmap_gui_text.width(text, size);
+    if (!text || !text[0]) return 0.f;
+    vec4f box = default_font.calcTextBox(text, -1);
+    return (box[2] - box[0]) * std::max(size, MIN_SIZE) / float(default_font.size);
+  }
+};
+DistGuiText dist_gui_text;
+
 vec4f value_of(GuiBox* e, int slot, float dt) { return get_gui_value(e, slot, dt); }
 }  // namespace
 
-GuiTextDrawer* gui_text = &bitmap_gui_text;
+GuiTextDrawer* gui_text = &dist_gui_text;
 
 // -------------------------------------------------------------------- box --
 
@@ -52,7 +82,10 @@ void GuiBox::layout(vec4f avail, float scale)
   float x0 = avail[0] + m[0], x1 = avail[2] - m[2];
   float y0 = avail[1] + m[1], y1 = avail[3] - m[3];
   if (w > 0.f) {
-    if (centreX) x0 = (x0 + x1 - w) * 0.5f;
+    if (rightX)
+      x0 = x1 - w;
+    else if (centreX)
+      x0 = (x0 + x1 - w) * 0.5f;
     x1 = x0 + w;
   }
   if (h > 0.f) {
@@ -134,13 +167,14 @@ void init_gui_styles()
   register_uni_viewer();
   const uint32_t PANEL = 1u << GF_PANEL, TITLE = 1u << GF_TITLE, ITEM = 1u << GF_ITEM, FOCUS = 1u << GF_FOCUS,
                  TIP = 1u << GF_TIP, TOOLTIP = 1u << GF_TOOLTIP, TEXT = 1u << GF_TEXT, BUTTON = 1u << GF_BUTTON,
-                 CHECK = 1u << GF_CHECK;
+                 CHECK = 1u << GF_CHECK, KEYBOX = 1u << GF_KEYBOX, WAITING = 1u << GF_WAITING;
   if (!common_style.sheets.num) {
     GuiStyle& s = common_style;
     s.addSheet(new FlagSelector(PANEL, 0),
                gui_prop<3>(0xC0101820u, gui_prop<10>(0x80608090u, gui_prop<4>(2.f, gui_prop<20>(v_splat(14.f),
                gui_prop<5>(make4f(24, 20, 24, 24), gui_prop<6>(520.f, gui_behaviors_prop("solid_box\0"))))))));
-    s.addSheet(new FlagSelector(TITLE, 0), gui_prop<7>(70.f, gui_prop<12>(0xFFFFE8A0u, gui_prop<3>(0u))));
+    s.addSheet(new FlagSelector(TITLE, 0),
+               gui_prop<7>(70.f, gui_prop<12>(0xFFFFE8A0u, gui_prop<3>(0u, gui_prop<11>(36.f)))));
     s.addSheet(new FlagSelector(TEXT, 0), gui_prop<7>(44.f, gui_prop<12>(0xFFBBBBBBu, gui_prop<3>(0u))));
     s.addSheet(new FlagSelector(ITEM, 0),
                gui_prop<7>(52.f, gui_prop<19>(make4f(0, 0, 0, 8), gui_prop<3>(0x66000000u, gui_prop<12>(0xFFBBBBBBu,
@@ -152,6 +186,11 @@ void init_gui_styles()
     s.addSheet(new FlagSelector(ITEM, 1, true), gui_prop<3>(0xCC305070u, gui_prop<12>(0xFFFFDD55u)));
     s.addSheet(new FlagSelector(ITEM, 2, false, true), gui_prop<3>(0xFF203040u));
     s.addSheet(new FlagSelector(TIP, 0), gui_behaviors_prop("tooltip_box\0"));
+    s.addSheet(new FlagSelector(KEYBOX, 0),
+               gui_prop<3>(0xAA000000u, gui_prop<10>(0x80A0A0A0u, gui_prop<4>(1.f, gui_prop<20>(v_splat(6.f),
+               gui_prop<12>(0xFFFFFFFFu, gui_behaviors_prop("solid_box\0keybox\0")))))));
+    s.addSheet(new FlagSelector(KEYBOX, 1, true), gui_prop<10>(0xFFFFDD55u));
+    s.addSheet(new FlagSelector(KEYBOX | WAITING, 2), gui_prop<3>(0xDD805018u, gui_prop<10>(0xFFFFDD55u)));
   }
   if (!tooltip_style.sheets.num) {
     tooltip_style.addSheet(new FlagSelector(TOOLTIP, 0),
@@ -180,8 +219,10 @@ void begin_gui_pass()
 void end_gui_pass()
 {
   set_gui_render_states();
+  start_dist_font_render();
   gui_batch.render();
   text_batch.render();
+  end_dist_font_render();
   gui_batch.clear();
   text_batch.clear();
 }

@@ -28,10 +28,12 @@ enum
   GF_TEXT = 6,
   GF_BUTTON = 7,  // gets "button"
   GF_CHECK = 8,   // gets "checkbox"
+  GF_KEYBOX = 9,  // gets "keybox"
+  GF_WAITING = 11,  // a key box waiting for its key
 };
 
-// Draws labels; a stand-in over the bitmap font until the distance-field
-// font is ours to use (then one more implementation of this).
+// Draws labels: the game's distance-field font (default_font), or the
+// bitmap font while that is not loaded. Sizes are in pixels.
 class GuiTextDrawer
 {
 public:
@@ -50,6 +52,7 @@ public:
   bool stack = false;         // children one under another
   bool centreX = true;        // a fixed width is centred in the space
   bool centreY = false;
+  bool rightX = false;        // a fixed width stands at the right
   bool hidden = false;
 
   bool isHidden() override { return hidden; }

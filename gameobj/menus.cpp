@@ -1,6 +1,7 @@
 // The plug-in's menu screens on the GUI runtime.
 #include "gameobj/menus.h"
 
+#include "gameobj/controlsScreen.h"
 #include "gameobj/devtools.h"
 #include "gameobj/guiWidgets.h"
 #include "gameobj/sounds.h"
@@ -389,12 +390,16 @@ void show_credits(int)
   m->back = reopen_main_back;
 }
 
+void show_controls_from_main(int) { open_controls_screen(open_menu_main); }
+void show_controls_from_game(int) { open_controls_screen(open_menu_game); }
+
 void fill_main_menu(Menu& m)
 {
   m.clear();
   m.title = "Quillmere";
   m.add("New game", new_game, 0, "Start a new universe in the first free slot");
   m.add("Load game", show_slots);
+  m.add("Controls", show_controls_from_main, 0, "Choose the keys of the eleven controls");
   m.add("Credits", show_credits);
   m.add("Quit", quit);
 }
@@ -498,6 +503,7 @@ void open_menu_game()
   m->add("Save game", save);
   m->add("Main menu", to_main_menu);
   m->add("Quit", quit);
+  m->add("Controls", show_controls_from_game);
   m->add("Options", show_options);
   m->back = [] { should_close_game_menu = true; };
 }
@@ -531,6 +537,7 @@ void close_menu()
   MENU_RELEASE(enter_world)
   MENU_RELEASE(game_options)
   MENU_RELEASE(cheat_menu)
+  MENU_RELEASE(game_controls)
 #undef MENU_RELEASE
   open_menu = nullptr;
   open_screen_ptr = nullptr;
@@ -539,6 +546,19 @@ void close_menu()
 }
 
 bool menu_is_open() { return open_screen_ptr != nullptr; }
+
+void adopt_menu_screen(BaseGuiScreen* screen, void (*update)(), void (*draw)(float dt))
+{
+  open_screen_ptr = screen;
+  open_menu = nullptr;
+  update_open = update;
+  draw_open = draw;
+}
+
+void forget_menu_screen(BaseGuiScreen* screen)
+{
+  if (open_screen_ptr == screen) open_screen_ptr = nullptr;
+}
 
 void update_menu(float)
 {

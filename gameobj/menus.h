@@ -1,11 +1,12 @@
 // The plug-in's menu screens, built from GUI boxes styled by common_style:
 //
-//   main menu   New game, Load game, Credits, Quit
+//   main menu   New game, Load game, Controls, Credits, Quit
 //   slot list   the save slots by name (Load game), Back
 //   universe    the map of the worlds (a "uni_viewer" element: wheel and
 //               right-drag zoom, left-drag pan, a click on a world enters
 //               it) beside the list of worlds, Main menu
-//   game menu   Resume, Save game, Main menu, Quit, Options
+//   game menu   Resume, Save game, Main menu, Quit, Controls, Options
+//   controls    the key boxes of the eleven buttons (controlsScreen.h)
 //   options     switches: fog, post effects, anti-aliasing (checkboxes), Back
 //   cheats      switches: endless mana, monster spawning, Resume
 //   credits, new-game note and entering-world notes: a text and OK
@@ -17,6 +18,8 @@
 // done sets should_close_game_menu, and the game's mode leaves on it. A
 // chosen item is logged as "menu <title>: <item>". Main thread only.
 #pragma once
+
+class BaseGuiScreen;
 
 // Sets the screen factories and the styles; after a reload, opens the
 // current menu mode's menu again.
@@ -36,3 +39,9 @@ void hide_menu_tooltip();
 void draw_menu_tooltip(float dt);
 // True while a menu screen is open (the pointer belongs to it).
 bool menu_is_open();
+
+// Makes `screen` (a screen of its own kind, such as the controls screen) the
+// open menu screen after close_menu: `update` runs it each tick and `draw`
+// each frame until its release calls forget_menu_screen.
+void adopt_menu_screen(BaseGuiScreen* screen, void (*update)(), void (*draw)(float dt));
+void forget_menu_screen(BaseGuiScreen* screen);

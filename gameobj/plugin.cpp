@@ -1,12 +1,14 @@
 // The gameobj plug-in's face to the game: the two exports by which the game
 // binds it, and the functions it binds by name. The game calls 40 of them;
 // the others answer their names and do nothing.
+#include "gameobj/controlsScreen.h"
 #include "gameobj/devtools.h"
 #include "gameobj/drawing.h"
 #include "gameobj/effects.h"
 #include "gameobj/menus.h"
 #include "gameobj/scenery.h"
 #include "gameobj/objects.h"
+#include "gameobj/scriptClasses.h"
 #include "gameobj/sounds.h"
 #include "gameobj/spellCast.h"
 #include "gameobj/spellScreen.h"
@@ -56,8 +58,6 @@ void load_gameobjs(InputStream& stream)
 {
   load_objects(stream);
   debug("gameobj: loaded %d castles, %d guard towers", CastleObject_list.num, GuardTower_list.num);
-  // Scenery is not saved: it grows again the same way.
-  scatter_scenery();
 }
 BaseObject* get_gameobj_by_ser_id(uint32_t serial_id) { return find_object(serial_id); }
 void on_devmode_click(vec4f origin, vec4f dir) { devmode_click(origin, dir); }
@@ -161,28 +161,14 @@ void draw_spells_ui(float t) { draw_spells_display(t); }
 
 // ---- script natives of the world VM ----
 
-void place_castle(int x, int z)
-{
-  float cx = float(x & 255) + 0.5f, cz = float(z & 255) + 0.5f;
-  new_castle(make4f(cx, land_height(cx, cz), cz, 1.f));
-  // The village and its marks are in place by now: trees keep off them.
-  scatter_scenery();
-}
-
-void place_portal(int x, int z, int target)
-{
-  float px = float(x & 255) + 0.5f, pz = float(z & 255) + 0.5f;
-  new_portal(make4f(px, land_height(px, pz), pz, 1.f), target);
-}
-
 void bind_gameobj(HSQUIRRELVM vm)
 {
-  sqbind::bind_function(vm, place_castle, "place_castle");
-  sqbind::bind_function(vm, place_portal, "place_portal");
+  bind_object_classes(vm);
 }
 
 void link_gui()
 {
+  link_controls_screen();
   link_menus();
   link_spells_screen();
 }

@@ -1,5 +1,6 @@
 // Casting, mana, the spells' work and the saved spell choice.
 #include "gameobj/spellCast.h"
+#include "gameobj/towers.h"
 #include "gameobj/devtools.h"
 #include "gameobj/effects.h"
 #include "gameobj/spellValues.h"

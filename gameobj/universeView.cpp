@@ -103,8 +103,23 @@ void UniverseView::layout(vec4f avail, float scale)
 {
   rect = innerRect = avail;
   layoutScale = scale;
-  updateView(0.f);
   for (BaseGuiElement* c : children) c->layout(avail, scale);
+  // The map fills the part right of the list panel, so that at the first
+  // view the panel hides no world and no name.
+  float left = avail[0];
+  for (BaseGuiElement* c : children)
+    if (!c->isHidden()) left = std::max(left, c->rect[2] + 20.f * scale);
+  mapRect = left < avail[2] - 40.f * scale ? make4f(left, avail[1], avail[2], avail[3]) : avail;
+  updateView(0.f);
+}
+
+void UniverseView::updateView(float dt)
+{
+  // Input reaches the whole screen; the view is placed in the map's part.
+  vec4f whole = rect;
+  if (mapRect[2] > mapRect[0]) rect = mapRect;
+  UniViewerElement::updateView(dt);
+  rect = whole;
 }
 
 namespace
@@ -150,7 +165,7 @@ void load_universe_view(UniverseView* v)
     x0 = std::min(x0, w.x - 50.f);
     y0 = std::min(y0, w.y - 50.f);
     x1 = std::max(x1, w.x + 50.f);
-    y1 = std::max(y1, w.y + 50.f);
+    y1 = std::max(y1, w.y + 75.f);  // room for the name under the icon
   }
   v->minX = x0, v->minY = y0, v->maxX = x1, v->maxY = y1;
   v->centreX = (x0 + x1) * 0.5f;
@@ -202,6 +217,6 @@ void draw_universe_view(UniverseView* v, RenderBatch& batch)
     render_world_icon(batch, screen_x(v, w), screen_y(v, w), r, w.c1, w.c2, i == v->hot ? w.c3 : 0u);
     float sx = screen_x(v, w), sy = screen_y(v, w) + r * 1.6f + 12.f;
     gui_text->draw(batch, make4f(sx - 200.f, sy - 12.f, sx + 200.f, sy + 12.f), 0,
-                   i == v->hot ? 0xFFFFDD55u : 0xFFBBBBBBu, 24.f, w.name.c_str());
+                   i == v->hot ? 0xFFFFDD55u : 0xFFBBBBBBu, 28.f * v->layoutScale, w.name.c_str());
   }
 }

@@ -22,7 +22,9 @@ class UniverseView : public UniViewerElement
 public:
   DynArray<UniverseWorld> worlds;
   int hot = -1;
+  vec4f mapRect = v_zero();  // where the map is placed: right of the list
   void layout(vec4f avail, float scale) override;
+  void updateView(float dt) override;
 };
 
 // The universe's "worlds" as far as the script table has them.

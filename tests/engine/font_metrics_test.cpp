@@ -13,6 +13,7 @@
 #include "engine/d3d_render.h"
 #include "engine/font.h"
 #include "engine/tga.h"
+#include "engine/visualLog.h"
 #include "support/test_dir.h"
 
 namespace {
@@ -212,4 +213,46 @@ TEST_F(FontMetrics, WrappedLinesFitTheWidthAndKeepEveryWord)
   }
   // A text that fits is left alone.
   EXPECT_EQ(wrap_text("Error saving the game:\nThe slot is in use", 640), "Error saving the game:\nThe slot is in use");
+}
+
+TEST_F(FontMetrics, ErrorBandHoldsItsTextOrCutsIt)
+{
+  // The band never goes past its height: short texts keep the usual band at
+  // the large scale, longer ones grow it, then drop to the small scale, and
+  // the longest are cut at a line's end with "...".
+  int saved_wd = d3d_wd;
+  d3d_wd = 640;
+  std::string many;
+  for (int i = 0; i < 12; ++i) many += "line " + std::to_string(i) + "\n";
+  const struct
+  {
+    std::string text;
+    int scale;
+    bool cut;
+  } cases[] = {
+      {"Error saving the game:\nThe slot is in use", 2, false},
+      {"gameobj rebuild failed\n" + many, 1, false},
+      {many + many + many + many + "the end", 1, true},
+  };
+  const int max_height = 162;  // 45% of 360
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 30));
+    push_font_settings();
+    set_error_message(c.text.c_str());
+    int band = 0;
+    std::string shown = fit_error_message(max_height, band);
+    int w = 0, h = 0;
+    calc_text_size(shown.c_str(), -1, w, h);
+    EXPECT_EQ(bitmap_font.scale, c.scale);
+    EXPECT_LE(band, max_height);
+    EXPECT_LE(h + bitmap_font.scale * CH, band);
+    EXPECT_GE(band, 12 * CH);
+    EXPECT_EQ(shown.size() >= 3 && shown.compare(shown.size() - 3, 3, "...") == 0, c.cut);
+    if (!c.cut) {
+      EXPECT_EQ(shown, c.text);  // no line is wider than the screen: nothing changes
+    }
+    pop_font_settings();
+  }
+  set_error_message(nullptr);
+  d3d_wd = saved_wd;
 }

@@ -1,63 +1,13 @@
 // Our plug-in's menus on real screens, driven through the input queue as the
 // game feeds it: a click and the keys choose items, a tooltip answers the
 // pointer, and the behaviours the plug-in registered leave with it.
-#include "gameshell/gameModes.h"
-#include "gameshell/gameobjExports.h"
-#include "gameshell/gameobjHost.h"
+#include "gameobj_gui_fixture.h"
 
-#include "engine/app.h"
-#include "engine/d3d_render.h"
-#include "engine/input.h"
 #include "engine/postFx.h"
-
-#include <gtest/gtest.h>
 
 namespace
 {
-class GameobjMenus : public ::testing::Test
-{
-protected:
-  void SetUp() override
-  {
-    init_input(nullptr);
-    d3d_wd = 800;
-    push_input_event(INPUT_MOUSE_MOVE, 0, 0, 0, 0, 0);  // the pointer over no menu
-    end_input_frame();
-    d3d_ht = 600;
-    isAppActive = true;
-    load_gameobj_library(QM_GAMEOBJ_PLUGIN);
-  }
-  void TearDown() override
-  {
-    close_game_menu();
-    unload_gameobj();
-    destroy_queued_gui_elements();
-    end_input_frame();
-  }
-  // One tick of the open menu, its layout as the frame would make it.
-  static void tick()
-  {
-    update_game_menu(0.05f);
-    if (cur_game_screen) cur_game_screen->restyle();
-    end_input_frame();
-  }
-  // The n-th item of the open menu's panel (the title is child 0).
-  static BaseGuiElement* item(int n)
-  {
-    BaseGuiElement* panel = cur_game_screen->root->children[0];
-    return panel->children[n + 1];
-  }
-  static void press(int vk)
-  {
-    push_input_event(INPUT_KEY_DOWN, vk, 0, 0, -1, -1);
-    push_input_event(INPUT_KEY_UP, vk, 0, 0, -1, -1);
-  }
-  static void move_to(BaseGuiElement* e)
-  {
-    vec4f r = e->rect;
-    push_input_event(INPUT_MOUSE_MOVE, 0, 0, 0, int((r[0] + r[2]) / 2), int((r[1] + r[3]) / 2));
-  }
-};
+typedef GameobjGuiTest GameobjMenus;
 }  // namespace
 
 TEST_F(GameobjMenus, AClickOnLoadGameOpensTheSlotList)

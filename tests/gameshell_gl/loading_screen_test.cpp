@@ -2,19 +2,11 @@
 // behind the splash text (in the GUI font, centred under nine tenths of the
 // height) and the progress bar; without a grabbed scene the field is dark
 // blue; without the GUI font it is the engine's plain splash.
+#include "gui_device_fixture.h"
+
 #include "gameshell/gameMain.h"
-#include "gameshell/gameobjExports.h"
 
-#include "engine/d3d_render.h"
-#include "engine/dynVBWriter.h"
-#include "engine/font.h"
 #include "engine/gameShellServices.h"
-#include "engine/gui/guiDraw.h"
-#include "engine/text/distFont.h"
-#include "gl/asset_dir.h"
-#include "gl/gl_fixture.h"
-
-#include <filesystem>
 
 namespace
 {
@@ -25,38 +17,21 @@ int red(uint32_t c) { return int((c >> 16) & 255); }
 int green(uint32_t c) { return int((c >> 8) & 255); }
 }  // namespace
 
-class LoadingScreenTest : public GlDeviceTest
+class LoadingScreenTest : public GuiDeviceTest
 {
 protected:
-  static TempAppDir assets;
   static Texture scene;
 
   static void SetUpTestSuite()
   {
-    GlDeviceTest::SetUpTestSuite();
-    assets.open();
-    for (const char* name : {"ui_font.fnt", "ui_font.dds", "font.tga"})
-      std::filesystem::create_symlink(std::string(QM_GENERATED_ASSETS) + "/" + name, assets.path(name));
-    common_vb_writer.create(COMMON_VB_SIZE);
-    init_font();
-    init_rounded_box_render();
-    init_ui_image_render();
-    init_dist_fonts();
-    resize_d3d(W, H, false, true);
+    SetUpGuiSuite(W, H);
     scene = create_render_texture(W, H, RT_A8R8G8B8);
     ASSERT_NE(scene, nullptr);
   }
   static void TearDownTestSuite()
   {
-    default_font.clear();
     release_texture(scene);
-    close_ui_image_render();
-    close_rounded_box_render();
-    close_font();
-    common_vb_writer.release();
-    close_shaders();
-    assets.close();
-    GlDeviceTest::TearDownTestSuite();
+    TearDownGuiSuite();
   }
   void SetUp() override
   {
@@ -80,7 +55,6 @@ protected:
   }
 };
 
-TempAppDir LoadingScreenTest::assets;
 Texture LoadingScreenTest::scene = nullptr;
 
 TEST_F(LoadingScreenTest, GrabbedSceneBehindTextAndProgressBar)

@@ -96,3 +96,55 @@ keys() {
     sleep 0.4
   done
 }
+
+# click X Y: a real left click at window pixel (X, Y).
+click() {
+  xdotool mousemove --window "$WIN" "$1" "$2"
+  sleep 0.3
+  xdotool click --window "$WIN" 1
+  sleep 0.4
+}
+
+# shot NAME: a screenshot of the game's window kept in the build folder.
+shot() {
+  if command -v import >/dev/null; then
+    import -window "$WIN" "$(dirname "$GAME_DIR")/$1" || fail "screenshot $1 failed"
+  fi
+}
+
+# Where the universe map last logged its first world: "x y".
+last_world_pos() { grep -oE "world 0 at -?[0-9]+ -?[0-9]+" "$log" | tail -n1 | grep -oE -- "-?[0-9]+ -?[0-9]+$"; }
+
+# new_game_by_click: "New game", the main menu's first button (its panel
+# stands below the middle of the 640 x 360 window), clicked; waits for the
+# universe map.
+new_game_by_click() {
+  click 320 214
+  wait_for_log "$log" "menu Quillmere: New game" 20 || fail "the click did not choose 'New game'"
+  wait_for_log "$log" "generated universe in" 60 || fail "no universe after 'New game'"
+  sleep 1
+}
+
+# wheel_and_drag_map DX DY: over the universe map at (450, 180) one wheel step
+# forward (zoom in), then a left drag of 5 steps of (DX, DY) pixels, which
+# must move the first world the same way. Sets MAP_X, MAP_Y: where the first
+# world then stands.
+wheel_and_drag_map() {
+  local dx=$1 dy=$2 x0 y0
+  xdotool mousemove --window "$WIN" 450 180
+  sleep 0.3
+  xdotool click --window "$WIN" 4
+  wait_for_log "$log" "universe map: centre" 20 || fail "the wheel did not reach the map"
+  read -r x0 y0 < <(last_world_pos)
+  xdotool mousemove --window "$WIN" 450 180 mousedown --window "$WIN" 1
+  sleep 0.2
+  for step in 1 2 3 4 5; do
+    xdotool mousemove --window "$WIN" $((450 + step * dx)) $((180 + step * dy))
+    sleep 0.1
+  done
+  xdotool mouseup --window "$WIN" 1
+  sleep 0.5
+  read -r MAP_X MAP_Y < <(last_world_pos)
+  [ $(((MAP_X - x0) * dx)) -gt 0 ] && [ $(((MAP_Y - y0) * dy)) -gt 0 ] ||
+    fail "the drag did not pan the map: ($x0, $y0) -> ($MAP_X, $MAP_Y)"
+}
