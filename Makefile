@@ -46,11 +46,13 @@ bench: bootstrap
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done; true
 
 # Every fuzz target (fuzz/) built with clang's libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer, run FUZZ_TIME seconds each from the generated
-# seeds; new inputs collect in $(FUZZ)/fuzz/work/<target>, crashes in
-# $(FUZZ)/fuzz/findings/<target> (copy them into fuzz/regressions/<target>).
+# UndefinedBehaviorSanitizer, run FUZZ_TIME seconds each, FUZZ_PARALLEL at once,
+# from the generated seeds; new inputs collect in $(FUZZ)/fuzz/work/<target>,
+# crashes in $(FUZZ)/fuzz/findings/<target> (copy them into
+# fuzz/regressions/<target>), each run's output in $(FUZZ)/fuzz/logs/<target>.log.
 FUZZ      ?= build-fuzz
 FUZZ_TIME ?= 60
+FUZZ_PARALLEL ?= 1
 FUZZ_CC   ?= clang-14
 FUZZ_CXX  ?= clang++-14
 FUZZ_FLAGS := -fsanitize=address,undefined,float-cast-overflow,fuzzer-no-link -fno-sanitize-recover=undefined,float-cast-overflow -fno-omit-frame-pointer
@@ -62,12 +64,8 @@ fuzz: bootstrap
 	  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined,float-cast-overflow" \
 	  "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined,float-cast-overflow"
 	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_programs fuzz_corpus
-	@cd $(FUZZ)/fuzz && for p in fuzz_*; do t=$${p#fuzz_}; [ "$$t" = seeds ] && continue; \
-	  mkdir -p work/$$t findings/$$t; echo "== $$t"; \
-	  ASAN_OPTIONS=detect_leaks=1 ./$$p -max_total_time=$(FUZZ_TIME) -rss_limit_mb=4096 -timeout=20 \
-	    -artifact_prefix=findings/$$t/ -print_final_stats=1 work/$$t corpus/$$t \
-	    $$(ls -d $(CURDIR)/$(BUILD)/fuzz/corpus/$$t 2>/dev/null) 2>&1 | \
-	    grep -E "^(stat::|#[0-9]+ *DONE|==[0-9]+==ERROR|SUMMARY)" ; done
+	@QM_FUZZ_EXTRA_CORPUS=$(CURDIR)/$(BUILD)/fuzz/corpus bash fuzz/run_targets.sh $(FUZZ)/fuzz $(FUZZ_TIME) $(FUZZ_PARALLEL) \
+	  $$(cd $(FUZZ)/fuzz && ls fuzz_* | sed 's/^fuzz_//' | grep -vx seeds)
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

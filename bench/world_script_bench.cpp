@@ -1,5 +1,6 @@
-// Timing of the game's world scripts (data/gen): the main-menu world, a world
-// entered from a universe (every kind of world in turn) and a new universe.
+// Timing of the game's world scripts (data/gen): the main-menu world, the
+// worlds entered from a universe, each kind of world by name and a new
+// universe.
 // Each world should take at most about half a second.
 #include <benchmark/benchmark.h>
 
@@ -85,6 +86,29 @@ void BM_GenerateGameWorld(benchmark::State& state)
 }
 BENCHMARK(BM_GenerateGameWorld)
   ->DenseRange(0, 7)
+  ->Unit(benchmark::kMillisecond)
+  ->UseRealTime()
+  ->Repetitions(5)
+  ->ReportAggregatesOnly();
+
+// Each kind of world, made on the spot from its name (as a developer world
+// is): kind `range(0)` of the list below.
+const char* const k_world_kinds[] = {"islands", "mountains", "volcanic", "lakes",   "desert",
+                                     "highlands", "glacier", "canyons",  "showcase"};
+
+void BM_GenerateKind(benchmark::State& state)
+{
+  start_world_scripts();
+  const char* kind = k_world_kinds[state.range(0)];
+  state.SetLabel(kind);
+  for (auto _ : state) {
+    game_rnd_seed = 777;
+    QuietStdout quiet;
+    generate_world(kind);
+  }
+}
+BENCHMARK(BM_GenerateKind)
+  ->DenseRange(0, int(sizeof(k_world_kinds) / sizeof(k_world_kinds[0])) - 1)
   ->Unit(benchmark::kMillisecond)
   ->UseRealTime()
   ->Repetitions(5)

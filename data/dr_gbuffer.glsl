@@ -9,15 +9,20 @@
 //               1 = water or glowing lava that light themselves)
 //   gbuf1  rg   view depth / far (far = 512) in 16 bits, r the high byte
 //          b    specular strength of the sun's glint (0 = matt)
-//          a    1 (reserved)
+//          a    1 where gbuf2 holds this surface's normal and aperture;
+//               water: 0.5 over drawn ground (gbuf2 holds the ground's,
+//               which lights what is seen through the water), 0 over nothing
+//               drawn (gbuf2 holds nothing for the pixel). Water's glint,
+//               and its light where there is no ground, come from the
+//               heights (s1) in the light pass.
 //   gbuf2  rgb  world-space normal * 0.5 + 0.5
 //          a    aperture: how much of the sky the point sees (1 = open sky)
 //
 // The clear gives gbuf0 = (1, 1, 1, 0); gbuf1 and gbuf2 are not cleared, so
 // only pixels whose stencil bit 0 is set (everything the G-buffer pass drew)
-// hold meaningful values. Water and lava are drawn with target 2 unbound:
-// they write gbuf0 and gbuf1 only and keep the normal and aperture of the
-// ground below. Depth is packed into two bytes and normals are not blendable,
+// hold meaningful values. Water is drawn with target 2 unbound: it writes
+// gbuf0 and gbuf1 only and keeps the normal and aperture of the ground
+// below. Depth is packed into two bytes and normals are not blendable,
 // so the G-buffer is always sampled with point filtering.
 //
 // View depth of a world point p: dot(vec4(p, 1), vs_c[9]) (the third column
@@ -45,14 +50,14 @@ void gbuf_write(vec3 albedo, float emission, float view_depth, float specular, v
   out_color2 = vec4(normalize(normal) * 0.5 + 0.5, aperture);
 }
 
-// Water and lava: targets 0 and 1 only.
-void gbuf_write_fluid(vec3 color, float emission, float view_depth, float specular)
+// Water: targets 0 and 1 only.
+void gbuf_write_fluid(vec3 color, float emission, float view_depth, float specular, bool over_ground)
 {
   float d = clamp(view_depth, 0.0, 1.0) * 65535.0;
   float hi = floor(d / 256.0);
   float lo = floor(d - hi * 256.0);
   out_color0 = vec4(color, emission);
-  out_color1 = vec4(hi / 255.0, lo / 255.0, specular, 1.0);
+  out_color1 = vec4(hi / 255.0, lo / 255.0, specular, over_ground ? 0.5 : 0.0);
 }
 
 // View depth / far from a gbuf1 texel.

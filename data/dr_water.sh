@@ -48,9 +48,13 @@ void psh()
   // falls outside anything drawn (the G-buffer's white clear colour, past the
   // edge of the land), the ground straight behind, and past the edge of the
   // land disk a plain sea floor.
+  // Where nothing was drawn straight behind, the G-buffer holds no ground
+  // normal for this pixel either, and the light pass is told so.
+  vec3 straight = textureLod(s8, screen, 0.0).rgb;
+  bool over_ground = min(straight.r, min(straight.g, straight.b)) <= 0.999;
   vec3 behind = textureLod(s8, screen + n.xz * 0.015, 0.0).rgb;
-  if (min(behind.r, min(behind.g, behind.b)) > 0.999) behind = textureLod(s8, screen, 0.0).rgb;
-  if (min(behind.r, min(behind.g, behind.b)) > 0.999) behind = vec3(0.35, 0.33, 0.25);
+  if (min(behind.r, min(behind.g, behind.b)) > 0.999) behind = straight;
+  if (!over_ground && min(behind.r, min(behind.g, behind.b)) > 0.999) behind = vec3(0.35, 0.33, 0.25);
 
   float fresnel = 0.02 + 0.98 * pow(1.0 - max(dot(n, v), 0.0), 5.0);
   vec3 sky = ps_c[1].rgb + ps_c[2].rgb * exp(-ps_c[3].rgb / max(r.y, 0.05));
@@ -61,6 +65,6 @@ void psh()
   float pattern = texture(s4, foam_tc.xy).a * w + texture(s4, foam_tc.zw).a * (1.0 - w);
   float foam = clamp(foam_speed.x * 1.5 + foam_speed.y * 0.05, 0.0, 1.0) * pattern;
   col = mix(col, vec3(0.9), foam);
-  gbuf_write_fluid(col, fresnel * (1.0 - foam), view_depth, 0.9 * (1.0 - foam));
+  gbuf_write_fluid(col, fresnel * (1.0 - foam), view_depth, 0.9 * (1.0 - foam), over_ground);
 }
 #endif

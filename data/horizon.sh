@@ -56,7 +56,11 @@ void psh()
   vec3 sky = ps_c[1].rgb + ps_c[2].rgb * exp(-ps_c[3].rgb / max(r.y, 0.05));
   vec3 surface = mix(mix(albedo * vec3(0.45, 0.7, 0.75), vec3(0.02, 0.09, 0.12), 0.3), sky, fresnel);
   vec3 water_light = land_light(up, ps_c[0].xyz, ps_c[4], ps_c[5], ps_c[12], 1.0);
-  vec3 water = mix(surface * water_light, surface, fresnel);
+  // The sun's glint, as the light pass gives near water, so that the bright
+  // path on the water carries on past the edge of the main disk.
+  vec3 half_dir = normalize(ps_c[0].xyz + v);
+  vec3 glint = ps_c[4].rgb * (0.9 * pow(max(half_dir.y, 0.0), 48.0));
+  vec3 water = mix(surface * water_light + glint, surface, fresnel);
   vec3 lava = vec3(1.0, 0.45, 0.08);
   vec3 col = mix(lit, water, clamp(fluid.x, 0.0, 1.0));
   col = mix(col, lava, clamp(fluid.y, 0.0, 1.0));

@@ -3,12 +3,15 @@
 #include "scripting/sqbind.h"
 
 #include "engine/paths.h"
+#include "engine/streams.h"
+#include "world/heightmapData.h"
 
 #include <sqstdmath.h>
 #include <sqstdstring.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -70,4 +73,64 @@ HSQUIRRELVM fuzz_vm()
     return v;
   }();
   return vm;
+}
+
+FuzzPatcher::FuzzPatcher(std::vector<uint8_t> base_) : base(std::move(base_)), block(base)
+{
+  block.resize(base.size() + 65, 0);
+}
+
+const uint8_t* FuzzPatcher::apply(const uint8_t* data, size_t size, size_t& out_size)
+{
+  for (const auto& t : touched) {
+    size_t from_base = t.first < base.size() ? std::min(t.second, base.size() - t.first) : 0;
+    if (from_base) memcpy(block.data() + t.first, base.data() + t.first, from_base);
+    if (from_base < t.second) memset(block.data() + t.first + from_base, 0, t.second - from_base);
+  }
+  touched.clear();
+
+  out_size = base.size();
+  size_t pos = 0;
+  auto u32 = [&](uint32_t& v) {
+    if (size - pos < 4) return false;
+    memcpy(&v, data + pos, 4);
+    pos += 4;
+    return true;
+  };
+  if (size == 0) return block.data();
+  if (data[pos++] == 0xFF) {
+    uint32_t n = 0;
+    if (u32(n)) out_size = n % (base.size() + 65);
+  }
+  uint32_t offset = 0;
+  while (pos < size && u32(offset) && pos < size) {
+    size_t n = data[pos++];
+    if (n > size - pos) n = size - pos;
+    if (out_size) {
+      size_t at = offset % out_size;
+      size_t fit = std::min(n, out_size - at);
+      memcpy(block.data() + at, data + pos, fit);
+      touched.emplace_back(at, fit);
+    }
+    pos += n;
+  }
+  return block.data();
+}
+
+std::vector<uint8_t> fuzz_world_block()
+{
+  using namespace HeightmapData;
+  for (int i = 0; i < HMAP_CELLS; i++) {
+    int x = i & 255, z = i >> 8;
+    hmap[i] = float((x * 7 + z * 3) % 61) * 0.5f - 10.f;
+    target_hmap[i] = hmap[i] + float(x % 3);
+    uint32_t ground = (x / 16 + z / 16) % 4 == 0 ? uint32_t(GT_HOUSE) | (uint32_t(i % 19) << SURF_MATERIAL_SHIFT)
+                                                 : uint32_t(GT_ROCK + i % 3);
+    surface[i] = {0xFF000000u | uint32_t(i * 2654435761u >> 8), uint32_t(i * 40503u), ground};
+    float depth = hmap[i] < 0.f ? -hmap[i] * 0.1f : 0.f;
+    water[z][x] = {depth, 0.01f * float(x % 5), -0.02f * float(z % 3), depth > 0.5f ? 0.25f : 0.f};
+  }
+  MemoryOutputBuffer out;
+  saveWorldData(out);
+  return std::vector<uint8_t>((const uint8_t*)out.bytes.data, (const uint8_t*)out.bytes.data + out.bytes.num);
 }

@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // A folder of this process under $TMPDIR (else /tmp), removed at exit.
 const std::string& fuzz_dir();
@@ -25,5 +27,37 @@ void fuzz_use_dir_as_program_folder();
 HSQUIRRELVM fuzz_vm();
 // Print function that drops everything: script output would only slow a run.
 void fuzz_quiet_print(HSQUIRRELVM vm, const SQChar* fmt, ...);
+
+// Programs on the shell's test doubles (not the game's own shell): forgets
+// the sound calls the doubles record, which would otherwise grow with every
+// input.
+void fuzz_forget_recorded_calls();
+
+// Readers of large fixed-size blocks are fuzzed through small inputs that
+// change a valid base: the input is a header byte, then patches up to its
+// end, each a u32 offset (taken modulo the result's size), a u8 length n and
+// n bytes written there (cut at the end). Header 0xFF is followed by a u32
+// giving the result's size modulo (base size + 65): the base cut short or
+// padded with zeros; any other header keeps the base's size. Every block
+// the reader could be given is one patch list away.
+//
+// The block lives in one buffer for the whole run and each call first undoes
+// the previous call's patches, so a run copies no more than its patches.
+class FuzzPatcher
+{
+public:
+  explicit FuzzPatcher(std::vector<uint8_t> base);
+  // The patched block, valid until the next call; size in out_size.
+  const uint8_t* apply(const uint8_t* data, size_t size, size_t& out_size);
+
+private:
+  std::vector<uint8_t> base, block;  // block: base and 65 zero bytes
+  std::vector<std::pair<size_t, size_t>> touched;  // (offset, length) to undo
+};
+
+// A valid world-data block (HeightmapData::saveWorldData) of a world with
+// hills, water, foam and house tiles of the 19 materials; the grid is left
+// holding that world.
+std::vector<uint8_t> fuzz_world_block();
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

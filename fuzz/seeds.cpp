@@ -55,12 +55,27 @@ static void tga_seeds()
   put("tga", "1x1.tga", b);
 }
 
+// Patches over the harness's own valid block (FuzzPatcher): the block as it
+// is, cut in the middle, a height that is not a number and a house tile of a
+// material that does not exist.
 static void world_seeds()
 {
-  HeightmapData::reset();
-  MemoryOutputBuffer flat;
-  HeightmapData::saveWorldData(flat);
-  put("world_data", "flat.bin", flat);
+  auto patch = [](uint32_t offset, const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> p = {0};
+    for (int k = 0; k < 4; k++) p.push_back(uint8_t(offset >> (8 * k)));
+    p.push_back(uint8_t(bytes.size()));
+    p.insert(p.end(), bytes.begin(), bytes.end());
+    return p;
+  };
+  std::vector<uint8_t> whole = {0};
+  std::vector<uint8_t> cut = {0xFF, 0x00, 0x00, 0x12, 0x00};
+  std::vector<uint8_t> nan_height = patch(4 * 300, {0x00, 0x00, 0xC0, 0x7F});
+  const uint32_t surface = 2 * 4 * HeightmapData::HMAP_CELLS;
+  std::vector<uint8_t> bad_house = patch(surface + 8, {0x00, 0xF8, 0xFF, 0x00});
+  put("world_data", "whole", whole.data(), whole.size());
+  put("world_data", "cut", cut.data(), cut.size());
+  put("world_data", "nan_height", nan_height.data(), nan_height.size());
+  put("world_data", "bad_house", bad_house.data(), bad_house.size());
 }
 
 // Runs code in vm and returns the value of expr.

@@ -9,3 +9,13 @@ BaseObject* (*get_gameobj_by_ser_id)(unsigned serial_id) = nullptr;
 float (*get_land_height)(float x, float z) = nullptr;
 void set_sun_direction(vec4f, bool) {}
 unsigned play_sound_event(const char*) { return 0; }
+
+#include "fuzz/fuzzSupport.h"
+#include "world/world_services_doubles.h"
+
+void fuzz_forget_recorded_calls()
+{
+  world_doubles::sound_calls.clear();
+  world_doubles::event_requests.clear();
+  world_doubles::vapour_calls.clear();
+}

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "gameobj/objects.h"
+#include "gameobj/towers.h"
 #include "engine/input.h"
 #include "engine/random.h"
 #include "scripting/fxScript.h"

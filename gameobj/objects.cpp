@@ -1,13 +1,13 @@
 // The plug-in's objects: creation, deletion, the player's flight and its way
 // out through a portal, and saving.
-#include "gameobj/objects.h"
+#include "gameobj/objectKinds.h"
 #include "gameobj/sounds.h"
-#include "gameobj/scenery.h"
 
 #include "gameshell/gameModes.h"
 #include "world/heightmapData.h"
 
 #include "engine/debug.h"
+#include "engine/visualLog.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,10 +17,7 @@ namespace
 // The next serial id to hand out; 0 after the ids ran past the top (a
 // loaded object may carry any id), when each new id is searched for.
 uint32_t next_serial_id = 1;
-// Off while saved objects are made: they take their saved ids.
-bool assign_serial_ids = true;
 
-uint32_t take_serial_id();
 
 // The class table of T, read from a probe object (constructors have no side
 // effects: an object joins its list only through new_object).
@@ -67,22 +64,6 @@ void** plugin_class_tables()
   return tables;
 }
 
-template <class T>
-T* new_object(vec4f pos)
-{
-  T* obj = new T();
-  obj->pos = pos;
-  obj->serialId = assign_serial_ids ? take_serial_id() : 0;
-  list_of(obj).push_back(obj);
-  return obj;
-}
-
-template TreeObject* new_object<TreeObject>(vec4f);
-template Stone1StaticObject* new_object<Stone1StaticObject>(vec4f);
-template Menhir1StaticObject* new_object<Menhir1StaticObject>(vec4f);
-template Menhir2StaticObject* new_object<Menhir2StaticObject>(vec4f);
-template StoneCup1Object* new_object<StoneCup1Object>(vec4f);
-
 Player* new_player(vec4f pos) { return new_object<Player>(pos); }
 CastleObject* new_castle(vec4f pos) { return new_object<CastleObject>(pos); }
 
@@ -109,9 +90,7 @@ void remove_all_objects()
   local_player = nullptr;
 }
 
-namespace
-{
-uint32_t take_serial_id()
+uint32_t new_serial_id()
 {
   if (next_serial_id != 0) return next_serial_id++;
   // The lowest id that no live object carries (0 stays unused).
@@ -126,7 +105,6 @@ uint32_t take_serial_id()
     else if (u > id) break;
   return id;
 }
-}  // namespace
 
 BaseObject* find_object(uint32_t serial_id)
 {
@@ -171,6 +149,54 @@ void Player::move(float, float, vec4f* move, Matrix44*, int turn)
   }
 }
 
+void Player::onNewPlayer()
+{
+  new_player_called = true;
+  if (CastleObject_list.num != 1) return;
+  castle = CastleObject_list[0];
+  CastleObject_list[0]->player = this;
+}
+
+// A fallen player wakes at its castle's gate (where it stands when there is
+// none) with full health.
+void Player::hurt(float amount)
+{
+  if (!(amount > 0.f) || health <= 0.f) return;
+  health -= amount;
+  if (health > 0.f) return;
+  health = PLAYER_MAX_HEALTH;
+  if (CastleObject* home = castle.get()) {
+    const float x = home->pos[0], z = home->pos[2] + PLAYER_RESPAWN_OFFSET;
+    pos = make4f(wrap256(x), land_height(x, z) + 2.f, wrap256(z), 1.f);
+    visual_log("You fell, and woke at your castle");
+  } else {
+    visual_log("You fell, and woke again");
+  }
+  debug("gameobj: the player fell");
+}
+
+void Player::saveState(OutputStream& s)
+{
+  s.writeValue(health);
+  s.writeValue(mana);
+  write_ref(s, castle.get());
+}
+
+void Player::loadState(InputStream& s)
+{
+  health = s.readValue<float>();
+  mana = s.readValue<float>();
+  savedCastle = s.readValue<uint32_t>();
+  if (!(health > 0.f && health <= PLAYER_MAX_HEALTH) || !(mana >= 0.f && mana <= PLAYER_MAX_MANA))
+    throw InputStream::Exception("player health or mana out of range", s.tell());
+}
+
+void Player::onLoaded()
+{
+  castle = resolve_ref<CastleObject>(savedCastle);
+  if (castle) castle->player = this;
+}
+
 WorldPortal* touched_portal(vec4f p)
 {
   for (WorldPortal* portal : WorldPortal_list) {
@@ -182,76 +208,184 @@ WorldPortal* touched_portal(vec4f p)
   return nullptr;
 }
 
-// ---- saving: a count, then per object its kind, serial id, position and
-// one integer (a portal's target) ----
+// ---- saving ----
 
 namespace
 {
-const uint32_t OBJECTS_MAGIC = 0x314F4751;  // "QGO1"
+const uint32_t OBJECTS_MAGIC = 0x324F4751;      // "QGO2"
+const uint32_t OLD_OBJECTS_MAGIC = 0x314F4751;  // "QGO1": players, castles, portals
 const uint32_t MAX_SAVED_OBJECTS = 65536;
-enum { SAVED_PLAYER = 0, SAVED_CASTLE = 1, SAVED_PORTAL = 2 };
+const uint32_t MAX_OBJECT_STATE = 4096;
 
-struct SavedObject
+// What the loader needs of each list class, by class index (1-53).
+struct ListKind
 {
-  uint8_t kind;
-  uint32_t serial;
-  float x, y, z;
-  int32_t extra;
+  PluginObject* (*make)();  // an object in no list
+  void (*link)(PluginObject*);
 };
 
-void write_object(OutputStream& s, uint8_t kind, const PluginObject* obj, int32_t extra)
+template <class T>
+PluginObject* make_unlisted()
 {
-  s.writeValue(kind);
+  return new T();
+}
+
+template <class T>
+void link_to_list(PluginObject* obj)
+{
+  list_of(static_cast<T*>(nullptr)).push_back(static_cast<T*>(obj));
+}
+
+const ListKind list_kinds[NUM_GAMEOBJ_LISTS + 1] = {
+    {nullptr, nullptr},
+#define PLUGIN_LIST_KIND(cls) {make_unlisted<cls>, link_to_list<cls>},
+    GAMEOBJ_LIST_CLASSES(PLUGIN_LIST_KIND)
+#undef PLUGIN_LIST_KIND
+};
+
+// The earlier form's kinds, as class indices: player, castle, portal.
+const uint8_t OLD_KIND_CLASS[3] = {1, 40, 44};
+
+// Objects read but not yet linked: deleted unless released.
+struct StagedObjects
+{
+  DynArray<PluginObject*> objects;
+  DynArray<uint8_t> classes;
+  ~StagedObjects()
+  {
+    for (PluginObject* o : objects) delete o;
+  }
+};
+
+void write_record(OutputStream& s, uint8_t class_index, PluginObject* obj)
+{
+  s.writeValue(class_index);
   s.writeValue(obj->serialId);
   float xyz[3] = {obj->pos[0], obj->pos[1], obj->pos[2]};
   s.write(xyz, sizeof(xyz));
-  s.writeValue(extra);
+  MemoryOutputBuffer state;
+  obj->saveState(state);
+  s.writeValue(uint32_t(state.bytes.num));
+  if (state.bytes.num) s.write(state.bytes.data, state.bytes.num);
+}
+
+// The kind's own state from exactly `size` bytes of the stream.
+void read_state(InputStream& s, PluginObject* obj, uint32_t size)
+{
+  DynArray<char> bytes;
+  bytes.resize(int(size));
+  if (size) s.read(bytes.data, int(size));
+  MemoryInputStream state(bytes.data, int(size));
+  try {
+    obj->loadState(state);
+  } catch (const InputStream::Exception& e) {
+    throw InputStream::Exception(e.message, s.tell());
+  }
+  if (state.tell() != int(size)) throw InputStream::Exception("game object state has bytes left over", s.tell());
 }
 }  // namespace
 
+void write_ref(OutputStream& s, BaseObject* obj) { s.writeValue(obj ? obj->serialId : uint32_t(0)); }
+
 void save_objects(OutputStream& s)
 {
-  uint32_t count = uint32_t(Player_list.num + CastleObject_list.num + WorldPortal_list.num);
+  uint32_t count = 0;
+  for_each_list([&](auto& list) { count += uint32_t(list.num); });
   s.writeValue(OBJECTS_MAGIC);
   s.writeValue(count);
-  for (Player* p : Player_list) write_object(s, SAVED_PLAYER, p, 0);
-  for (CastleObject* c : CastleObject_list) write_object(s, SAVED_CASTLE, c, 0);
-  for (WorldPortal* p : WorldPortal_list) write_object(s, SAVED_PORTAL, p, p->target);
+  uint8_t class_index = 1;
+  for_each_list([&](auto& list) {
+    for (auto* obj : list) write_record(s, class_index, obj);
+    ++class_index;
+  });
 }
 
 void load_objects(InputStream& s)
 {
-  if (s.readValue<uint32_t>() != OBJECTS_MAGIC) throw InputStream::Exception("not a list of game objects", s.tell());
+  const uint32_t magic = s.readValue<uint32_t>();
+  if (magic != OBJECTS_MAGIC && magic != OLD_OBJECTS_MAGIC)
+    throw InputStream::Exception("not a list of game objects", s.tell());
+  const bool old_form = magic == OLD_OBJECTS_MAGIC;
   uint32_t count = s.readValue<uint32_t>();
   if (count > MAX_SAVED_OBJECTS) throw InputStream::Exception("too many game objects", s.tell());
 
   // Staged: nothing changes unless every record reads and checks.
-  DynArray<SavedObject> staged;
+  StagedObjects staged;
+  DynArray<uint32_t> ids;
   for (uint32_t i = 0; i < count; i++) {
-    SavedObject o;
-    s.readValue(o.kind);
-    s.readValue(o.serial);
-    s.readValue(o.x);
-    s.readValue(o.y);
-    s.readValue(o.z);
-    s.readValue(o.extra);
-    if (o.kind > SAVED_PORTAL) throw InputStream::Exception("unknown kind of game object", s.tell());
-    if (!std::isfinite(o.x) || !std::isfinite(o.y) || !std::isfinite(o.z))
+    uint8_t class_index = s.readValue<uint8_t>();
+    if (old_form) {
+      if (class_index > 2) throw InputStream::Exception("unknown kind of game object", s.tell());
+      class_index = OLD_KIND_CLASS[class_index];
+    } else if (class_index < 1 || class_index > NUM_GAMEOBJ_LISTS) {
+      throw InputStream::Exception("unknown class of game object", s.tell());
+    }
+    const uint32_t serial = s.readValue<uint32_t>();
+    float xyz[3];
+    s.read(xyz, sizeof(xyz));
+    if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2]))
       throw InputStream::Exception("game object position is not a number", s.tell());
-    staged.push_back(o);
-  }
 
-  assign_serial_ids = false;
-  for (const SavedObject& o : staged) {
-    vec4f pos = make4f(o.x, o.y, o.z, 1.f);
-    PluginObject* obj = o.kind == SAVED_PLAYER   ? static_cast<PluginObject*>(new_player(pos))
-                        : o.kind == SAVED_CASTLE ? static_cast<PluginObject*>(new_castle(pos))
-                                                 : static_cast<PluginObject*>(new_portal(pos, o.extra));
-    obj->serialId = o.serial;
-    // Past the top the counter stays at 0 and later ids are searched for.
-    if (next_serial_id != 0 && o.serial >= next_serial_id) next_serial_id = o.serial + 1;
+    PluginObject* obj = list_kinds[class_index].make();
+    staged.objects.push_back(obj);
+    staged.classes.push_back(class_index);
+    obj->serialId = serial;
+    obj->pos = make4f(xyz[0], xyz[1], xyz[2], 1.f);
+    if (old_form) {
+      const int32_t extra = s.readValue<int32_t>();
+      if (WorldPortal* portal = dynamic_cast<WorldPortal*>(obj)) portal->target = extra;
+    } else {
+      const uint32_t size = s.readValue<uint32_t>();
+      if (size > MAX_OBJECT_STATE) throw InputStream::Exception("game object state too long", s.tell());
+      read_state(s, obj, size);
+    }
+    // Saved graphs name objects by their ids: each must be one object's.
+    if (!old_form && serial == 0) throw InputStream::Exception("game object without a serial id", s.tell());
+    ids.push_back(serial);
   }
-  assign_serial_ids = true;
+  std::sort(ids.begin(), ids.end());
+  for (int i = 1; i < ids.num; i++)
+    if (ids[i] == ids[i - 1] && ids[i] != 0)
+      throw InputStream::Exception("two game objects with one serial id", s.tell());
+
+  for (int i = 0; i < staged.objects.num; i++) {
+    PluginObject* obj = staged.objects[i];
+    list_kinds[staged.classes[i]].link(obj);
+    // Past the top the counter stays at 0 and later ids are searched for.
+    if (next_serial_id != 0 && obj->serialId >= next_serial_id) next_serial_id = obj->serialId + 1;
+  }
+  DynArray<PluginObject*> linked;
+  linked.append(staged.objects.num, staged.objects.data);
+  staged.objects.clear();
+  for (PluginObject* obj : linked) obj->onLoaded();
+  // The earlier form kept no scenery: it grows again the same way.
+  if (old_form) scatter_scenery();
+}
+
+// ---- objects in scripts ----
+
+PluginObject::~PluginObject()
+{
+  HSQUIRRELVM vm = scriptObj.vm;
+  if (!vm || scriptObj.isNull()) return;
+  sq_pushobject(vm, scriptObj.o);
+  sq_setinstanceup(vm, -1, nullptr);
+  sq_poptop(vm);
+}
+
+namespace
+{
+bool scriptObj_matches(PluginObject* obj, HSQUIRRELVM vm) { return obj->scriptObj.vm == vm && !obj->scriptObj.isNull(); }
+}  // namespace
+
+void push_script_instance(PluginObject* obj, HSQUIRRELVM vm, SQUserPointer type_tag, const char* class_name)
+{
+  if (scriptObj_matches(obj, vm)) {
+    sq_pushobject(vm, obj->scriptObj.o);
+    return;
+  }
+  sqbind::push_instance(vm, obj, type_tag, class_name, nullptr);
+  obj->scriptObj = sqbind::SqObject::fromStack(vm, -1);
 }
 
 void tick_objects(float dt)

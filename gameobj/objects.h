@@ -21,6 +21,12 @@ class PluginObject : public GameObj
 public:
   vec4f pos = {0.f, 0.f, 0.f, 1.f};
 
+  PluginObject() = default;
+  PluginObject(const PluginObject&) = delete;
+  PluginObject& operator=(const PluginObject&) = delete;
+  // A script instance that outlives the object reads a null object.
+  ~PluginObject() override;
+
   // One play tick of the object's own behaviour: update_gameobj calls it on
   // every live object, in list order. It may destroy this or other objects.
   virtual void tick(float dt) { (void)dt; }
@@ -31,6 +37,9 @@ public:
   // its list, and throws InputStream::Exception on bad values.
   virtual void saveState(OutputStream&) {}
   virtual void loadState(InputStream&) {}
+  // onLoaded (BaseObject's) runs on every loaded object once all of them are
+  // in their lists: objects find the ones they refer to (by serial id) and
+  // take their places in the proximity grid there.
 
   void move(float, float, vec4f*, Matrix44*, int) override {}
   vec4f* getPos(vec4f* out) override
@@ -43,11 +52,22 @@ public:
   const char* getClassName() override { return "PluginObject"; }
 };
 
-// The list of each list class, found by the class.
-#define PLUGIN_LIST_OF(cls) \
-  inline DynArray<cls*>& list_of(cls*) { return cls##_list; }
+// The list of each list class, found by the class; its name and class index.
+template <class T>
+struct ListClass;
+#define PLUGIN_LIST_OF(cls)                                  \
+  inline DynArray<cls*>& list_of(cls*) { return cls##_list; } \
+  template <>                                                 \
+  struct ListClass<cls>                                       \
+  {                                                           \
+    static const char* name() { return #cls; }                \
+  };
 GAMEOBJ_LIST_CLASSES(PLUGIN_LIST_OF)
 #undef PLUGIN_LIST_OF
+
+// Pushes obj's script instance of the class bound for type_tag, making it on
+// first use (the object keeps it in scriptObj).
+void push_script_instance(PluginObject* obj, HSQUIRRELVM vm, SQUserPointer type_tag, const char* class_name);
 
 // An object of list class T: it leaves its list when it is destroyed.
 template <class T, class Base = PluginObject>
@@ -60,15 +80,27 @@ public:
     int i = list.find(static_cast<T*>(this));
     if (i >= 0) list.erase(i, 1);
     remove_proximity_object(this);
+    Base::onDestroy();
   }
+  const char* getClassName() override { return ListClass<T>::name(); }
+  void push(HSQUIRRELVM vm) override { push_script_instance(this, vm, sqbind::class_tag<T>(), ListClass<T>::name()); }
 };
 
+struct SpellAim;
+
+// A spell of the spell table (missiles.h): does its work where it is aimed;
+// false when it cannot (nothing there to act on).
 class Spell : public PluginObject
 {
+public:
+  virtual bool cast(const SpellAim&) { return false; }
+  virtual int spellId() const { return 0; }
 };
 
 const float PLAYER_MAX_HEALTH = 100.f;
 const float PLAYER_MAX_MANA = 100.f;
+// A fallen player wakes this far from its castle's foot, on the gate side.
+const float PLAYER_RESPAWN_OFFSET = 14.f;
 
 class Player : public ListedObject<Player>
 {
@@ -76,14 +108,22 @@ public:
   bool new_player_called = false;
   float health = PLAYER_MAX_HEALTH;
   float mana = PLAYER_MAX_MANA;
+  WeakPtr<CastleObject> castle;  // home: where the player wakes after falling
+  uint32_t savedCastle = 0;      // its serial id, between loadState and onLoaded
   void move(float dt, float speed, vec4f* move, Matrix44* camera, int turn) override;
-  void onNewPlayer() override { new_player_called = true; }
+  // Links the player and the world's castle when there is exactly one.
+  void onNewPlayer() override;
+  void hurt(float amount) override;
+  void saveState(OutputStream& s) override;
+  void loadState(InputStream& s) override;
+  void onLoaded() override;
   const char* getClassName() override { return "Player"; }
 };
 
 class CastleObject : public ListedObject<CastleObject>
 {
 public:
+  WeakPtr<Player> player;  // the player whose home it is
   const char* getClassName() override { return "CastleObject"; }
 };
 
@@ -91,21 +131,44 @@ class WorldPortal : public ListedObject<WorldPortal>
 {
 public:
   int target = -1;  // the world it leads to
+  void saveState(OutputStream& s) override { s.writeValue(int32_t(target)); }
+  void loadState(InputStream& s) override { target = s.readValue<int32_t>(); }
   const char* getClassName() override { return "WorldPortal"; }
 };
 
-// The remaining list classes: no behaviour of their own yet.
-#define PLUGIN_PLAIN_CLASSES(X)                                                                                 \
-  X(WaterSource) X(LavaSource) X(NaturalVolcano) X(SpellObject) X(ThunderstormObject) X(Fireball) X(Waterball)  \
-  X(FaultMissile) X(HouseMissile) X(MeteorMissile) X(ThunderstormMissile) X(HillMissile) X(PitMissile)          \
-  X(VolcanoMissile) X(WaterSourceMissile) X(WaterSinkMissile) X(WyvernMonster) X(BurnEffect) X(TreeObject)      \
-  X(StoneCup1Object) X(Stone1StaticObject) X(Menhir1StaticObject) X(Menhir2StaticObject)                        \
-  X(HumanoidStaticObject) X(ManaGatherer) X(CastleMissile) X(ManaBall) X(BirdMonster) X(LandMonster)            \
-  X(TimeTrigger) X(Sensor) X(GuardTower) X(GuardTowerMissile) X(LightPillarEffect)
-#define PLUGIN_SPELL_CLASSES(X)                                                                                 \
-  X(FireballSpell) X(WaterballSpell) X(FaultSpell) X(HouseSpell) X(MeteorSpell) X(HillSpell) X(PitSpell)        \
-  X(VolcanoSpell) X(WaterSourceSpell) X(WaterSinkSpell) X(ThunderstormSpell) X(HealingSpell) X(LightningSpell)  \
-  X(CastleSpell) X(UsePortalSpell) X(GuardTowerSpell)
+// Serial-id references in saved state: 0 for none; a reference that finds no
+// live object of the wanted class when the world is loaded reads null.
+void write_ref(OutputStream& s, BaseObject* obj);
+// The live object with that serial id, or null.
+BaseObject* find_object(uint32_t serial_id);
+template <class T>
+T* resolve_ref(uint32_t serial_id)
+{
+  return dynamic_cast<T*>(static_cast<PluginObject*>(find_object(serial_id)));
+}
+
+// The remaining list classes: no behaviour of their own yet. (Scenery is in
+// scenery.h, creatures in creatures.h, guard towers in towers.h, the spells
+// of the spell table and the missiles and sources they leave in missiles.h.)
+#define PLUGIN_PLAIN_CLASSES(X) \
+  X(NaturalVolcano)        \
+  X(SpellObject)           \
+  X(FaultMissile)          \
+  X(HouseMissile)          \
+  X(ThunderstormMissile)   \
+  X(HillMissile)           \
+  X(PitMissile)            \
+  X(VolcanoMissile)        \
+  X(WaterSourceMissile)    \
+  X(WaterSinkMissile)      \
+  X(HumanoidStaticObject)  \
+  X(ManaGatherer)          \
+  X(CastleMissile)         \
+  X(ManaBall)              \
+  X(TimeTrigger)           \
+  X(Sensor)                \
+  X(LightPillarEffect)
+#define PLUGIN_SPELL_CLASSES(X) X(HouseSpell)
 
 #define PLUGIN_PLAIN_CLASS(cls) \
   class cls : public ListedObject<cls> {};
@@ -125,9 +188,19 @@ class SpareObject : public PluginObject
 // The 85 class tables in index order.
 void** plugin_class_tables();
 
+// A serial id no live object carries (never 0).
+uint32_t new_serial_id();
+
 // A new object of class T at pos, with a fresh serial id, appended to its list.
 template <class T>
-T* new_object(vec4f pos);
+T* new_object(vec4f pos)
+{
+  T* obj = new T();
+  obj->pos = pos;
+  obj->serialId = new_serial_id();
+  list_of(obj).push_back(obj);
+  return obj;
+}
 Player* new_player(vec4f pos);
 CastleObject* new_castle(vec4f pos);
 WorldPortal* new_portal(vec4f pos, int target);
@@ -148,7 +221,6 @@ void tick_objects(float dt);
 void delete_queued_objects();
 // Destroys and deletes every object; no player remains.
 void remove_all_objects();
-BaseObject* find_object(uint32_t serial_id);
 
 // A player within PORTAL_RADIUS of a portal's foot across the ground, and
 // less than PORTAL_HEIGHT above it, passes through it.
@@ -160,8 +232,14 @@ WorldPortal* touched_portal(vec4f p);
 // Land height at (x, z): bilinear between the four nearest cells, wrapping.
 float land_height(float x, float z);
 
-// The objects of a world (player, castles, portals) after the world data.
+// The objects of a world after the world data: a magic word, a count, then
+// per object its class index, serial id, position and its own state
+// (length-prefixed). Files of the earlier form (players, castles and
+// portals only; scenery grew again on loading) still load.
 void save_objects(OutputStream& stream);
-// Reads everything first and creates the objects only when all of it is
-// sound; throws InputStream::Exception otherwise.
+// Reads and checks every record first and links the objects into their
+// lists only when all of it is sound; throws InputStream::Exception
+// otherwise, leaving the world's objects as they were.
 void load_objects(InputStream& stream);
+
+#include "gameobj/missiles.h"

@@ -8,13 +8,18 @@
 #include "gameobj/menus.h"
 #include "gameobj/scenery.h"
 #include "gameobj/objects.h"
+#include "gameobj/scriptClasses.h"
 #include "gameobj/sounds.h"
+#include "gameobj/spellCast.h"
+#include "gameobj/spellScreen.h"
 
 #include "gameshell/gameobjExports.h"
+#include "gameshell/controls.h"
 #include "gameshell/gameobjFuncs.h"
 #include "gameshell/spells.h"
 #include "gameshell/universe.h"
 
+#include "engine/app.h"
 #include "engine/d3d_render.h"
 #include "engine/debug.h"
 #include "engine/debugDraw.h"
@@ -49,12 +54,7 @@ void remove_all_gameobj()
 
 void delete_gameobj() { delete_queued_objects(); }
 void save_gameobjs(OutputStream& stream) { save_objects(stream); }
-void load_gameobjs(InputStream& stream)
-{
-  load_objects(stream);
-  // Scenery is not saved: it grows again the same way.
-  scatter_scenery();
-}
+void load_gameobjs(InputStream& stream) { load_objects(stream); }
 BaseObject* get_gameobj_by_ser_id(uint32_t serial_id) { return find_object(serial_id); }
 void on_devmode_click(vec4f origin, vec4f dir) { devmode_click(origin, dir); }
 void render_building(HeightmapData::Surface* surface, int x, int z) { queue_house_tile(surface, x, z); }
@@ -83,13 +83,21 @@ void init_new_gui()
   portal_icon = ui_icons.getIconId("portal");
   init_universe_ui();
 }
-void init_spells_ui() { debug("gameobj: init_spells_ui"); }
+void init_spells_ui()
+{
+  debug("gameobj: init_spells_ui");
+  init_spell_choice();
+}
 void init_gameobj()
 {
   debug("gameobj: init_gameobj");
   init_object_effects();
 }
-void close_spells_ui() { debug("gameobj: close_spells_ui"); }
+void close_spells_ui()
+{
+  debug("gameobj: close_spells_ui");
+  close_spells_screen();
+}
 
 void close_gameobj()
 {
@@ -115,51 +123,50 @@ void update_game_menu(float dt) { update_menu(dt); }
 void draw_game_menu(float t) { draw_menu(t); }
 void open_cheat_menu() { open_menu_cheats(); }
 void render_dev_world_map(float t) { draw_dev_world_map(t); }
-void update_spells_ui(float) {}
-// The pointer belongs to an open menu, not to the camera.
-bool update_spells_ui_mouse(float) { return menu_is_open(); }
+// The spell screen opens and closes on "Select spells"; while it is open
+// the spell buttons choose spells instead of casting them.
+void update_spells_ui(float dt)
+{
+  if (isAppActive && button_down(BUTTON_SPELLS)) {
+    if (spells_screen_open())
+      close_spells_screen();
+    else
+      open_spells_screen();
+  } else if (spells_screen_open()) {
+    update_spells_screen();
+  }
+  update_casting(dt, !spells_screen_open());
+}
+// The pointer belongs to an open menu or the spell screen, not to the camera.
+bool update_spells_ui_mouse(float)
+{
+  if (spells_screen_open()) shouldHideMouse = false;
+  return menu_is_open() || spells_screen_open();
+}
 void spells_ui_after_resize() {}
 void hide_tooltip() { hide_menu_tooltip(); }
 void show_tooltip(const char* text) { show_menu_tooltip(text); }
-void save_spells() {}
-void load_spells() {}
+void save_spells() { save_spell_choice(); }
+void load_spells() { load_spell_choice(); }
+void add_all_spells() { add_every_spell(); }
+void init_spell_grid() { clear_spell_grid(); }
 void toggle_mana_cheat() { switch_mana_cheat(); }
 void toggle_monster_spawn() { switch_monster_spawn(); }
 
-// A cross at the centre of the screen.
-void draw_spells_ui(float)
-{
-  start_draw_text();
-  draw_text("+", -1, d3d_wd / 2, d3d_ht / 2, 0, 0, 0xCCFFFFFFu);
-  end_draw_text();
-}
+void draw_spells_ui(float t) { draw_spells_display(t); }
 
 // ---- script natives of the world VM ----
 
-void place_castle(int x, int z)
-{
-  float cx = float(x & 255) + 0.5f, cz = float(z & 255) + 0.5f;
-  new_castle(make4f(cx, land_height(cx, cz), cz, 1.f));
-  // The village and its marks are in place by now: trees keep off them.
-  scatter_scenery();
-}
-
-void place_portal(int x, int z, int target)
-{
-  float px = float(x & 255) + 0.5f, pz = float(z & 255) + 0.5f;
-  new_portal(make4f(px, land_height(px, pz), pz, 1.f), target);
-}
-
 void bind_gameobj(HSQUIRRELVM vm)
 {
-  sqbind::bind_function(vm, place_castle, "place_castle");
-  sqbind::bind_function(vm, place_portal, "place_portal");
+  bind_object_classes(vm);
 }
 
 void link_gui()
 {
   link_controls_screen();
   link_menus();
+  link_spells_screen();
 }
 
 // ---- the names the game binds but never calls ----
@@ -168,7 +175,7 @@ void link_gui()
   X(add_source_water) X(add_water_source) X(simulate_water) X(carve_crack) X(volcano_cone) X(add_source_lava)   \
   X(add_magic_volcano) X(pick_lightning_target) X(cast_lightning) X(apply_fireball) X(add_water_globe)          \
   X(create_hill) X(add_spell_to_grid) X(pick_up_spell) X(player_has_spell) X(add_initial_spells)                \
-  X(add_all_spells) X(init_spell_grid) X(remove_all_monsters) X(do_inst_render) X(spawn_fireball_fx)            \
+  X(remove_all_monsters) X(do_inst_render) X(spawn_fireball_fx)            \
   X(fireball_explode_fx) X(spawn_waterball_missile_fx) X(spawn_magic_missile_fx) X(spawn_water_source_fx)       \
   X(spawn_water_sink_fx) X(spawn_meteor_fx) X(meteor_explode_fx) X(wyvern_death_fx) X(spawn_spellobj_fx)        \
   X(lightning_hit_fx) X(spawn_volcano_smoke_fx) X(init_fx_data) X(update_tooltip) X(render_tooltip)             \

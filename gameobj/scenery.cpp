@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "gameshell/proximity.h"
+#include "scripting/fxScript.h"
 #include "world/heightmapData.h"
 #include "world/mapGrid.h"
 
@@ -69,7 +70,7 @@ public:
       obj = new_object<Menhir2StaticObject>(pos);
     else
       obj = new_object<StoneCup1Object>(pos);
-    place_in_proximity(obj, radius_of_kind(kind_of(obj)) * scenery_scale(obj));
+    obj->onLoaded();
   }
 };
 }  // namespace
@@ -81,6 +82,137 @@ float scenery_scale(const PluginObject* obj) { return 0.8f + 0.5f * hash01(hash_
 void place_in_proximity(PluginObject* obj, float r)
 {
   update_proximity(obj, make4f(obj->pos[0] - r, obj->pos[2] - r, obj->pos[0] + r, obj->pos[2] + r));
+}
+
+void place_scenery_in_proximity(PluginObject* obj)
+{
+  place_in_proximity(obj, radius_of_kind(kind_of(obj)) * scenery_scale(obj));
+}
+
+void SceneryObject::onLoaded()
+{
+  if (std::isnan(baseY)) baseY = pos[1];
+  place_scenery_in_proximity(this);
+}
+
+void SceneryObject::tick(float dt)
+{
+  using namespace HeightmapData;
+  if (std::isnan(baseY)) baseY = pos[1];
+  if (!standing()) {
+    // Toppling, then lying until it is gone.
+    if (tilt < 1.5707963f) {
+      tilt += 1.5707963f * dt / SCENERY_FALL_TIME;
+      if (tilt > 1.5707963f) tilt = 1.5707963f;
+    } else if ((lying += dt) >= SCENERY_LIE_TIME) {
+      destroy();
+    }
+    return;
+  }
+  const int cell = cell_index(int(std::floor(pos[0])), int(std::floor(pos[2])));
+  const float fluid = water[cell >> 8][cell & 255].amount;
+  if (fluid < 0.f) hurt(BURN_HARM * 4.f * dt);  // lava sets trees alight
+  const float ground = land_height(pos[0], pos[2]);
+  if (std::fabs(ground - baseY) > SCENERY_FALL_DEPTH || fluid < -0.3f || fluid > SCENERY_FALL_DEPTH) {
+    tilt = 1e-3f;
+    return;
+  }
+  pos[1] = ground;
+}
+
+void SceneryObject::saveState(OutputStream& s)
+{
+  s.writeValue(std::isnan(baseY) ? pos[1] : baseY);
+  s.writeValue(tilt);
+  s.writeValue(lying);
+  s.writeValue(health);
+  s.writeValue(uint8_t(charred));
+}
+
+void SceneryObject::loadState(InputStream& s)
+{
+  baseY = s.readValue<float>();
+  tilt = s.readValue<float>();
+  lying = s.readValue<float>();
+  health = s.readValue<float>();
+  const uint8_t c = s.readValue<uint8_t>();
+  if (!std::isfinite(baseY) || !(tilt >= 0.f && tilt <= 1.5707964f) || !(lying >= 0.f && lying <= SCENERY_LIE_TIME) ||
+      !(health >= -BURN_HARM && health <= TREE_HEALTH) || c > 1)
+    throw InputStream::Exception("tree or stone state out of range", s.tell());
+  charred = c != 0;
+}
+
+void TreeObject::hurt(float amount)
+{
+  if (!(amount > 0.f) || charred || (flags & 1)) return;
+  for (BurnEffect* b : BurnEffect_list)
+    if (b->target.get() == this) return;
+  BurnEffect* fire = new_object<BurnEffect>(pos);
+  fire->target = this;
+}
+
+void BurnEffect::tick(float dt)
+{
+  SceneryObject* tree = dynamic_cast<SceneryObject*>(target.get());
+  if (!tree || (tree->flags & 1) || tree->charred) {
+    destroy();
+    return;
+  }
+  age += dt;
+  pos = tree->pos;
+  tree->health -= BURN_HARM * dt;
+  const float height = height_of_kind(0) * scenery_scale(tree);
+  const int step = int(age / dt + 0.5f);
+  if (step % 4 == 0)
+    call_fx_script("fire_burst", pos + make4f(0.f, height * 0.6f, 0.f, 0.f), make4f(0.f, 1.f, 0.f, 0.f),
+                   make4f(1.f, 0.55f, 0.15f, 1.f), 0.5f);
+  if (step % 10 == 0)
+    call_fx_script("smoke_column", pos + make4f(0.f, height, 0.f, 0.f), make4f(0.1f, 0.f, 0.1f, 0.f),
+                   make4f(0.3f, 0.3f, 0.3f, 0.7f), 0.4f);
+  // Halfway through it lights the trees next to it.
+  if (!spread && tree->health < TREE_HEALTH * 0.5f) {
+    spread = true;
+    DynArray<PluginObject*> near;
+    objects_near(pos, BURN_SPREAD, near);
+    for (PluginObject* o : near)
+      if (o != tree && dynamic_cast<TreeObject*>(o)) o->hurt(BURN_HARM);
+  }
+  if (tree->health <= 0.f) {
+    tree->charred = true;
+    destroy();
+  }
+}
+
+void BurnEffect::saveState(OutputStream& s)
+{
+  write_ref(s, target.get());
+  s.writeValue(age);
+  s.writeValue(uint8_t(spread));
+}
+
+void BurnEffect::loadState(InputStream& s)
+{
+  savedTarget = s.readValue<uint32_t>();
+  age = s.readValue<float>();
+  const uint8_t sp = s.readValue<uint8_t>();
+  if (!(age >= 0.f && age < 3600.f) || sp > 1) throw InputStream::Exception("fire state out of range", s.tell());
+  spread = sp != 0;
+}
+
+void BurnEffect::onLoaded() { target = resolve_ref<PluginObject>(savedTarget); }
+
+void objects_near(vec4f p, float range, DynArray<PluginObject*>& out)
+{
+  out.clear();
+  ProximityQuery q;
+  q.proximityQuery(make4f(p[0] - range, p[2] - range, p[0] + range, p[2] + range), false);
+  for (int b : q.bins)
+    for (GameObj* o : proximity[b]) {
+      PluginObject* obj = static_cast<PluginObject*>(o);
+      if ((obj->flags & 1) || out.find(obj) >= 0) continue;
+      const vec4f d = nearest_world_image(obj->pos, p) - p;
+      if (d[0] * d[0] + d[1] * d[1] + d[2] * d[2] <= range * range) out.push_back(obj);
+    }
 }
 
 void scatter_scenery()
@@ -99,7 +231,8 @@ void push_out_of_scenery(vec4f& pos, float radius)
     for (GameObj* o : proximity[b]) {
       const int kind = kind_of(o);
       if (kind < 0) continue;
-      PluginObject* s = static_cast<PluginObject*>(o);
+      SceneryObject* s = static_cast<SceneryObject*>(static_cast<PluginObject*>(o));
+      if (!s->standing()) continue;
       const float scale = scenery_scale(s);
       if (pos[1] > s->pos[1] + height_of_kind(kind) * scale) continue;
       const vec4f near = nearest_world_image(s->pos, pos);

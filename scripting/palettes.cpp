@@ -81,8 +81,14 @@ void load_world_palettes(HSQUIRRELVM vm)
 
   FILE* f = fopen(path, "rb");
   if (!f) throw SquirrelError(TempString<256>::format("can't open %s", path.c_str()));
-  std::vector<char> data(MAX_FILE_SIZE + 1);
-  size_t size = fread(data.data(), 1, data.size(), f);
+  // Read as it comes, so a small table costs no more than its size; one byte
+  // past the limit is enough to refuse a runaway file.
+  std::vector<char> data;
+  char chunk[16384];
+  size_t got;
+  while (data.size() <= MAX_FILE_SIZE && (got = fread(chunk, 1, sizeof(chunk), f)) > 0)
+    data.insert(data.end(), chunk, chunk + got);
+  size_t size = data.size();
   bool read_failed = ferror(f) != 0;
   fclose(f);
   if (read_failed || size == 0) throw SquirrelError(TempString<256>::format("error reading %s", path.c_str()));

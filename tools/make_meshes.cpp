@@ -1,6 +1,7 @@
 // Generates the meshes of the objects the gameobj plug-in draws, in the
 // program's mesh file format (engine/mesh.h): the player, castle, guard
-// tower, portal, trees, stones, missiles and the 19 house and castle tiles.
+// tower, portal, trees, stones, missiles, creatures, the stone figure and
+// the 19 house and castle tiles.
 //
 // Every mesh has one vertex layout: POSITION0 FLOAT3 at 0, NORMAL0 D3DCOLOR
 // at 12 (normal * 0.5 + 0.5), COLOR0 D3DCOLOR at 16 (albedo; alpha is the
@@ -253,6 +254,107 @@ MeshBuilder make_guard_tower()
   return m;
 }
 
+// ---- creatures: modelled facing +z; walkers stand on the origin, fliers
+// are centred on it ----
+
+const uint32_t HIDE = 0xFF4A6A2Au, HIDE_DARK = 0xFF34501Eu, BELLY = 0xFF9AA060u, EYE = 0x80FFD040u,
+               SCALE = 0xFF6A2E2Au, SCALE_DARK = 0xFF4A1E22u, WING = 0xFF8A4A3Au, FEATHER = 0xFF40383Au,
+               BEAK = 0xFFD8A030u;
+
+// A thin sheet seen from both sides.
+void sheet(MeshBuilder& m, V3 a, V3 b, V3 c, uint32_t color)
+{
+  m.tri(a, b, c, color);
+  m.tri(a, c, b, color);
+}
+
+// The crawler's head and fore body.
+MeshBuilder make_crawler_head()
+{
+  MeshBuilder m;
+  m.ball({0.f, 0.55f, 0.4f}, 0.55f, 8, 4, HIDE);
+  m.ball({0.f, 0.6f, 1.2f}, 0.45f, 8, 4, HIDE_DARK);
+  m.box({-0.25f, 0.62f, 1.55f}, {-0.1f, 0.75f, 1.65f}, EYE);
+  m.box({0.1f, 0.62f, 1.55f}, {0.25f, 0.75f, 1.65f}, EYE);
+  for (float side : {-1.f, 1.f}) m.box({side * 0.6f - 0.08f, 0.f, 0.3f}, {side * 0.6f + 0.08f, 0.35f, 0.5f}, BELLY);
+  m.sphere({0.f, 0.55f, 0.8f}, 0.7f);
+  return m;
+}
+
+// The crawler's hind segments.
+MeshBuilder make_crawler_tail()
+{
+  MeshBuilder m;
+  const float r[3] = {0.5f, 0.42f, 0.3f};
+  for (int i = 0; i < 3; ++i) {
+    const float z = -0.4f - 0.7f * float(i);
+    m.ball({0.f, r[i], z}, r[i], 8, 4, i & 1 ? HIDE_DARK : HIDE);
+    for (float side : {-1.f, 1.f})
+      m.box({side * (r[i] + 0.05f) - 0.07f, 0.f, z - 0.08f}, {side * (r[i] + 0.05f) + 0.07f, 0.3f, z + 0.08f}, BELLY);
+  }
+  m.sphere({0.f, 0.4f, -1.1f}, 0.6f);
+  return m;
+}
+
+// The wyvern's body, neck and head.
+MeshBuilder make_wyvern_head()
+{
+  MeshBuilder m;
+  m.ball({0.f, 0.f, 0.f}, 0.9f, 8, 5, SCALE, 0.8f);
+  m.ball({0.f, 0.25f, 0.9f}, 0.45f, 7, 4, SCALE_DARK);
+  m.ball({0.f, 0.5f, 1.5f}, 0.38f, 7, 4, SCALE_DARK);
+  m.ball({0.f, 0.6f, 2.05f}, 0.42f, 8, 4, SCALE);
+  m.box({-0.15f, 0.4f, 2.3f}, {0.15f, 0.6f, 2.75f}, SCALE_DARK);
+  m.box({-0.3f, 0.75f, 2.2f}, {-0.15f, 0.88f, 2.32f}, EYE);
+  m.box({0.15f, 0.75f, 2.2f}, {0.3f, 0.88f, 2.32f}, EYE);
+  m.sphere({0.f, 0.f, 0.3f}, 1.0f);
+  return m;
+}
+
+// The wyvern's tail and wings.
+MeshBuilder make_wyvern_tail()
+{
+  MeshBuilder m;
+  for (int i = 0; i < 4; ++i) {
+    const float r = 0.55f - 0.12f * float(i);
+    m.ball({0.f, -0.1f * float(i), -0.9f - 0.7f * float(i)}, r, 6, 3, i & 1 ? SCALE_DARK : SCALE);
+  }
+  m.frustum(0.f, -3.7f, -0.5f, 0.25f, -0.2f, 0.f, 4, SCALE_DARK);
+  for (float side : {-1.f, 1.f}) {
+    const V3 root_front = {side * 0.6f, 0.3f, 0.5f}, root_back = {side * 0.6f, 0.3f, -0.6f};
+    const V3 tip = {side * 3.6f, 0.9f, -0.4f}, elbow = {side * 2.0f, 0.7f, 0.6f};
+    sheet(m, root_front, elbow, root_back, WING);
+    sheet(m, elbow, tip, root_back, WING);
+  }
+  m.sphere({0.f, 0.f, -1.8f}, 0.6f);
+  return m;
+}
+
+MeshBuilder make_bird()
+{
+  MeshBuilder m;
+  m.ball({0.f, 0.f, 0.f}, 0.45f, 7, 4, FEATHER, 0.8f);
+  m.ball({0.f, 0.2f, 0.5f}, 0.25f, 6, 3, FEATHER);
+  m.box({-0.06f, 0.12f, 0.7f}, {0.06f, 0.22f, 0.95f}, BEAK);
+  m.box({-0.5f, -0.02f, -0.75f}, {0.5f, 0.02f, -0.35f}, FEATHER);
+  for (float side : {-1.f, 1.f})
+    sheet(m, {side * 0.3f, 0.1f, 0.25f}, {side * 1.8f, 0.35f, -0.1f}, {side * 0.3f, 0.1f, -0.3f}, FEATHER);
+  m.sphere({0.f, 0.f, 0.f}, 0.5f);
+  return m;
+}
+
+// A standing stone figure.
+MeshBuilder make_humanoid()
+{
+  MeshBuilder m;
+  m.frustum(0.f, 0.f, 0.f, 0.5f, 0.3f, 0.5f, 6, STONE_DARK);
+  m.frustum(0.f, 0.f, 0.3f, 0.35f, 1.8f, 0.3f, 6, STONE);
+  m.ball({0.f, 2.05f, 0.f}, 0.26f, 6, 3, STONE);
+  for (float side : {-1.f, 1.f}) m.box({side * 0.42f - 0.1f, 0.8f, -0.1f}, {side * 0.42f + 0.1f, 1.7f, 0.1f}, STONE);
+  m.sphere({0.f, 1.0f, 0.f}, 0.5f);
+  return m;
+}
+
 MeshBuilder make_portal()
 {
   MeshBuilder m;
@@ -369,6 +471,9 @@ int main(int argc, char** argv)
       {"stone1", make_stone(0)},         {"menhir1", make_stone(1)},     {"menhir2", make_stone(2)},
       {"stone_cup1", make_stone(3)},     {"castle", make_castle()},      {"guard_tower", make_guard_tower()},
       {"portal", make_portal()},         {"missile", make_missile()},
+      {"ctrplr_head", make_crawler_head()}, {"ctrplr_tail", make_crawler_tail()},
+      {"wyvern_head", make_wyvern_head()},  {"wyvern_tail", make_wyvern_tail()},
+      {"bird", make_bird()},                {"humanoid", make_humanoid()},
   };
   bool ok = true;
   for (const Obj& o : objects)

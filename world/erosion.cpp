@@ -166,25 +166,34 @@ inline void deposit_corners(int cx, int cz, float fx, float fz, float a, vec4f d
 // Erodes a around (px, pz) over the 4 x 4 cells round cell (cx, cz), with a
 // weight falling off to 0 at distance 2; the droplet takes on the colour of
 // what it picks up in proportion to its load s (the load before this step).
+// The weights of the 16 cells are worked out four at a time first; then the
+// cells within reach (weight not <= 0) are visited in order, z outer, x inner.
 inline void erode_around(float px, float pz, int cx, int cz, float a, float s, vec4f& drop_color)
 {
-  for (int z = cz - 1; z <= cz + 2; z++)
-    for (int x = cx - 1; x <= cx + 2; x++) {
-      float ex = float(x) - px, ez = float(z) - pz;
-      float b = 1.0f - (ex * ex + ez * ez) * 0.25f;
-      if (b <= 0.0f) continue;
-      float e = b * 0.15915494f * a;
-      int cell = cell_at(x, z);
-      hmap[cell] -= e;
-      Surface& sf = surface[cell];
-      sf.bits = with_surface_type(sf.bits, ST_NONE);
-      sf.topColor = 0;
-      // An empty droplet that picks up nothing (e and s both 0) would make
-      // this 0 / 0; it takes the cell's colour as it does for any e > 0.
-      float den = e + s;
-      float f = den != 0.0f ? s / den : 0.0f;
-      drop_color = drop_color * v_splat(f) + unpack_color(sf.color) * v_splat(1.0f - f);
-    }
+  alignas(16) float weight[16];
+  unsigned reached = 0;
+  const vec4f ex = _mm_cvtepi32_ps(_mm_setr_epi32(cx - 1, cx, cx + 1, cx + 2)) - v_splat(px);
+  for (int r = 0; r < 4; r++) {
+    float ez = float(cz - 1 + r) - pz;
+    vec4f b = v_splat(1.0f) - (ex * ex + v_splat(ez * ez)) * v_splat(0.25f);
+    v_st(weight + 4 * r, b * v_splat(0.15915494f) * v_splat(a));
+    reached |= unsigned(_mm_movemask_ps(_mm_cmpnle_ps(b, _mm_setzero_ps()))) << (4 * r);
+  }
+  while (reached) {
+    int k = __builtin_ctz(reached);
+    reached &= reached - 1;
+    float e = weight[k];
+    int cell = cell_at(cx - 1 + (k & 3), cz - 1 + (k >> 2));
+    hmap[cell] -= e;
+    Surface& sf = surface[cell];
+    sf.bits = with_surface_type(sf.bits, ST_NONE);
+    sf.topColor = 0;
+    // An empty droplet that picks up nothing (e and s both 0) would make
+    // this 0 / 0; it takes the cell's colour as it does for any e > 0.
+    float den = e + s;
+    float f = den != 0.0f ? s / den : 0.0f;
+    drop_color = drop_color * v_splat(f) + unpack_color(sf.color) * v_splat(1.0f - f);
+  }
 }
 
 inline void read_corners(int cx, int cz, float& h00, float& h10, float& h01, float& h11)

@@ -11,6 +11,8 @@
 // results, also where four cells are computed in one SSE register.
 #include "world/fluidSim.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -130,17 +132,17 @@ inline int idx(int x, int z) { return ((z & HMAP_MASK) << HMAP_SIZE_SHIFT) | (x 
 // under the default rounding mode) gives every lane exactly the result of the
 // same scalar expression, so the four-lane form changes no result.
 
-const int PAD = 4;                    // row arrays hold x = -1 at PAD - 1 and x = 256 at PAD + 256
+const int PAD = 8;                    // row arrays hold x = -1 at PAD - 1 and x = 256 at PAD + 256
 const int ROW_LEN = HMAP_SIZE + 2 * PAD;
 
 // One source row with its land heights, as separate arrays, wrapped by one cell at each end.
 struct SourceRow
 {
-  alignas(16) float amount[ROW_LEN];
-  alignas(16) float u[ROW_LEN];
-  alignas(16) float w[ROW_LEN];
-  alignas(16) float foam[ROW_LEN];
-  alignas(16) float h[ROW_LEN];
+  alignas(32) float amount[ROW_LEN];
+  alignas(32) float u[ROW_LEN];
+  alignas(32) float w[ROW_LEN];
+  alignas(32) float foam[ROW_LEN];
+  alignas(32) float h[ROW_LEN];
 };
 
 void load_row(SourceRow& r, const Water* src, int z)
@@ -244,62 +246,252 @@ inline vec4f block_face4(vec4f v, vec4f a_i, vec4f h_i, vec4f a_n, vec4f h_n, ve
   return _mm_andnot_ps(blocked, v);
 }
 
-void advect_faces(const StepFactors& f, const Water* src, Water* dst)
+// Pass 1 for the four cells x..x+3 of row z (rows: z - 1, z, z + 1).
+void advect4(const StepFactors& f, const Water* src, Water* dst, const SourceRow& prv, const SourceRow& cur,
+             const SourceRow& nxt, const float* gate_factor, int z, int x)
+{
+  const vec4f K = v_splat(f.K), dt = v_splat(f.dt);
+  const vec4f Z = v_splat(float(z));
+  const int o = PAD + x;
+  vec4f A_i = v_ld(cur.amount + o), A_x = v_ldu(cur.amount + o + 1), A_z = v_ld(nxt.amount + o);
+  vec4f a_i = v_abs(A_i), a_x = v_abs(A_x), a_z = v_abs(A_z);
+  vec4f h_i = v_ld(cur.h + o), h_x = v_ldu(cur.h + o + 1), h_z = v_ld(nxt.h + o);
+  vec4f U_i = v_ld(cur.u + o), W_i = v_ld(cur.w + o);
+  vec4f X = v_cvt_i2f(_mm_setr_epi32(x, x + 1, x + 2, x + 3));
+  vec4f gate = v_ld(gate_factor + x);
+  vec4f bonus = v_zero();
+
+  vec4f dV = ((a_i + h_i) - h_x - a_x) * K;
+  vec4f wbar = (W_i + v_ldu(cur.w + o + 1) + v_ld(prv.w + o) + v_ldu(prv.w + o + 1)) / v_splat(4.f);
+  vec4f sample, Fx;
+  sample_bilinear4<1>(src, X - U_i * dt, Z - wbar * dt, sample, Fx);
+  vec4f u = face_velocity4(f, sample, dV, A_i, A_x, gate);
+  u = block_face4(u, a_i, h_i, a_x, h_x, bonus);
+
+  vec4f dW = ((a_i + h_i) - h_z - a_z) * K;
+  vec4f ubar = (v_ldu(cur.u + o - 1) + U_i + v_ld(nxt.u + o) + v_ldu(nxt.u + o - 1)) / v_splat(4.f);
+  vec4f Fz;
+  sample_bilinear4<2>(src, X - ubar * dt, Z - W_i * dt, sample, Fz);
+  vec4f w = face_velocity4(f, sample, dW, A_i, A_z, gate);
+  w = block_face4(w, a_i, h_i, a_z, h_z, bonus);
+
+  vec4f around = v_splat(2.f) * (Fx + Fz) + v_ldu(cur.foam + o + 1) + v_ldu(cur.foam + o - 1) + v_ld(nxt.foam + o) +
+                 v_ld(prv.foam + o);
+  vec4f foam = v_min(around * v_splat(0.125f) * v_splat(f.foamDecay) + v_splat(3.2f) * (dV * dV + dW * dW) + bonus,
+                     v_splat(1.f));
+
+  vec4f r0 = A_i, r1 = u, r2 = w, r3 = foam;
+  _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+  Water* out = dst + (z << HMAP_SIZE_SHIFT) + x;
+  v_st(&out[0].amount, r0);
+  v_st(&out[1].amount, r1);
+  v_st(&out[2].amount, r2);
+  v_st(&out[3].amount, r3);
+}
+
+// The gate factor of the lava rule for each noise value n:
+// (n / 255) * 0.85 + 1 - 0.85.
+struct GateFactors
+{
+  float of_noise[256];
+  GateFactors()
+  {
+    for (int n = 0; n < 256; n += 4)
+      v_st(of_noise + n,
+           (v_cvt_i2f(_mm_setr_epi32(n, n + 1, n + 2, n + 3)) / v_splat(255.f)) * v_splat(0.85f) + v_splat(1.f) -
+               v_splat(0.85f));
+  }
+};
+const GateFactors gate_factors;
+
+// The fixed per-cell gate factors of row z, from the cells' noise.
+void row_gate_factors(float* gate_factor, int z)
+{
+  for (int x = 0; x < HMAP_SIZE; x++) gate_factor[x] = gate_factors.of_noise[noise_perm[z + noise_perm[x]]];
+}
+
+// ---- pass 1, eight cells at a time (AVX2) ----
+// The same expressions as advect4, lane for lane, on eight cells. Where every
+// back-traced point of the eight lies within a cell of its own one (so the
+// bilinear corners are the cell, its -x/-z neighbours and their +x/+z ones,
+// which the three source rows hold), the corners are picked from the rows by
+// selects instead of loaded record by record. Otherwise the group goes
+// through advect4. Selects, loads and the AVX forms of the arithmetic and
+// compares give the same bits as the SSE forms.
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+typedef __m256 vec8f;
+typedef __m256i vec8i;
+
+inline vec8f w_splat(float v) { return _mm256_set1_ps(v); }
+inline vec8f w_ld(const float* p) { return _mm256_load_ps(p); }
+inline vec8f w_ldu(const float* p) { return _mm256_loadu_ps(p); }
+inline vec8f w_abs(vec8f a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.f), a); }
+inline vec8f w_lt(vec8f a, vec8f b) { return _mm256_cmp_ps(a, b, _CMP_LT_OS); }
+inline vec8f w_le(vec8f a, vec8f b) { return _mm256_cmp_ps(a, b, _CMP_LE_OS); }
+inline vec8f w_gt(vec8f a, vec8f b) { return _mm256_cmp_ps(a, b, _CMP_GT_OS); }
+inline vec8f w_ge(vec8f a, vec8f b) { return _mm256_cmp_ps(a, b, _CMP_GE_OS); }
+// mask ? a : b
+inline vec8f w_sel(vec8f mask, vec8f a, vec8f b) { return _mm256_blendv_ps(b, a, mask); }
+
+// Bilinear sample of one field of the three rows at (x + dx + fx, z + dz + fz)
+// for dx, dz of 0 or -1 (masks mx, mz set where -1); at = the field's row
+// arrays at the group's first cell.
+inline vec8f sample_rows8(const float* prv, const float* cur, const float* nxt, vec8f mx, vec8f mz, vec8f fx,
+                          vec8f fz)
+{
+  vec8f c0m = w_ldu(cur - 1), c0 = w_ldu(cur), c0p = w_ldu(cur + 1);
+  vec8f r0m = w_sel(mz, w_ldu(prv - 1), c0m), r0c = w_sel(mz, w_ldu(prv), c0), r0p = w_sel(mz, w_ldu(prv + 1), c0p);
+  vec8f r1m = w_sel(mz, c0m, w_ldu(nxt - 1)), r1c = w_sel(mz, c0, w_ldu(nxt)), r1p = w_sel(mz, c0p, w_ldu(nxt + 1));
+  vec8f v00 = w_sel(mx, r0m, r0c), v10 = w_sel(mx, r0c, r0p);
+  vec8f v01 = w_sel(mx, r1m, r1c), v11 = w_sel(mx, r1c, r1p);
+  vec8f v0 = v00 + (v10 - v00) * fx, v1 = v01 + (v11 - v01) * fx;
+  return v0 + (v1 - v0) * fz;
+}
+
+inline vec8f lava_depth8(vec8f amount)
+{
+  return _mm256_and_ps(w_lt(amount, _mm256_setzero_ps()), _mm256_xor_ps(_mm256_set1_ps(-0.f), amount));
+}
+
+// face_velocity4 on eight faces.
+inline vec8f face_velocity8(const StepFactors& f, vec8f sample, vec8f& head, vec8f amount_a, vec8f amount_b,
+                            vec8f gate_factor)
+{
+  vec8f is_water = w_ge(amount_a + amount_b, _mm256_setzero_ps());
+  vec8f vw = sample * w_splat(f.dampW) + head;
+  if (_mm256_movemask_ps(is_water) == 255) return vw;
+
+  vec8f d = head;
+  vec8f below = w_lt(d, w_splat(-f.dz)), above = w_gt(d, w_splat(f.dz));
+  d = _mm256_or_ps(_mm256_and_ps(below, d + w_splat(f.dz)), _mm256_and_ps(above, d - w_splat(f.dz)));
+  vec8f vl = sample * w_splat(f.dampL) + d * w_splat(0.3f);
+  vec8f g = gate_factor * (lava_depth8(amount_a) + lava_depth8(amount_b));
+  vec8f scaled = vl * (g - w_splat(0.05f)) * w_splat(6.6666665f);
+  vl = w_sel(w_lt(g, w_splat(0.2f)), scaled, vl);
+  vl = _mm256_andnot_ps(w_lt(g, w_splat(0.05f)), vl);
+  head = w_sel(is_water, head, d);
+  return w_sel(is_water, vw, vl);
+}
+
+// block_face4 on eight faces.
+inline vec8f block_face8(vec8f v, vec8f a_i, vec8f h_i, vec8f a_n, vec8f h_n, vec8f& bonus)
+{
+  vec8f out_i = _mm256_min_ps((a_i + h_i) - h_n, a_i);
+  vec8f out_n = _mm256_min_ps((a_n + h_n) - h_i, a_n);
+  vec8f zero = _mm256_setzero_ps();
+  vec8f blocked = _mm256_or_ps(_mm256_and_ps(w_ge(v, zero), w_le(out_i, zero)),
+                               _mm256_and_ps(w_lt(v, zero), w_le(out_n, zero)));
+  bonus = bonus + _mm256_and_ps(blocked, w_splat(0.01f));
+  return _mm256_andnot_ps(blocked, v);
+}
+
+// Integer cell of p by the lattice rule (nearest integer to p - 0.49999988),
+// its fraction, and whether it is the cell c or c - 1 (mask set for c - 1).
+inline bool near_cell8(vec8f p, vec8i c, vec8f& frac, vec8f& minus_one)
+{
+  vec8i i = _mm256_cvtps_epi32(p - w_splat(0.49999988f));
+  frac = p - _mm256_cvtepi32_ps(i);
+  vec8i d = _mm256_sub_epi32(i, c);  // 0 or -1 when near
+  minus_one = _mm256_castsi256_ps(_mm256_cmpeq_epi32(d, _mm256_set1_epi32(-1)));
+  vec8i off = _mm256_andnot_si256(_mm256_set1_epi32(1), _mm256_add_epi32(d, _mm256_set1_epi32(1)));
+  return _mm256_testz_si256(off, off);
+}
+
+// Pass 1 for the eight cells x..x+7 of row z; false, having written nothing,
+// where some back-traced point leaves the cell's neighbourhood.
+inline bool advect8(const StepFactors& f, Water* dst, const SourceRow& prv, const SourceRow& cur,
+                    const SourceRow& nxt, const float* gate_factor, int z, int x)
+{
+  const vec8f K = w_splat(f.K), dt = w_splat(f.dt);
+  const int o = PAD + x;
+  vec8i Xi = _mm256_add_epi32(_mm256_set1_epi32(x), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  vec8i Zi = _mm256_set1_epi32(z);
+  vec8f X = _mm256_cvtepi32_ps(Xi), Z = w_splat(float(z));
+  vec8f U_i = w_ld(cur.u + o), W_i = w_ld(cur.w + o);
+
+  vec8f wbar = (W_i + w_ldu(cur.w + o + 1) + w_ld(prv.w + o) + w_ldu(prv.w + o + 1)) / w_splat(4.f);
+  vec8f ubar = (w_ldu(cur.u + o - 1) + U_i + w_ld(nxt.u + o) + w_ldu(nxt.u + o - 1)) / w_splat(4.f);
+  vec8f fxu, mxu, fzu, mzu, fxw, mxw, fzw, mzw;
+  bool near = near_cell8(X - U_i * dt, Xi, fxu, mxu);
+  near &= near_cell8(Z - wbar * dt, Zi, fzu, mzu);
+  near &= near_cell8(X - ubar * dt, Xi, fxw, mxw);
+  near &= near_cell8(Z - W_i * dt, Zi, fzw, mzw);
+  if (!near) return false;
+
+  vec8f A_i = w_ld(cur.amount + o), A_x = w_ldu(cur.amount + o + 1), A_z = w_ld(nxt.amount + o);
+  vec8f a_i = w_abs(A_i), a_x = w_abs(A_x), a_z = w_abs(A_z);
+  vec8f h_i = w_ld(cur.h + o), h_x = w_ldu(cur.h + o + 1), h_z = w_ld(nxt.h + o);
+  vec8f gate = w_ld(gate_factor + x);
+  vec8f bonus = _mm256_setzero_ps();
+
+  vec8f dV = ((a_i + h_i) - h_x - a_x) * K;
+  vec8f sample = sample_rows8(prv.u + o, cur.u + o, nxt.u + o, mxu, mzu, fxu, fzu);
+  vec8f Fx = sample_rows8(prv.foam + o, cur.foam + o, nxt.foam + o, mxu, mzu, fxu, fzu);
+  vec8f u = face_velocity8(f, sample, dV, A_i, A_x, gate);
+  u = block_face8(u, a_i, h_i, a_x, h_x, bonus);
+
+  vec8f dW = ((a_i + h_i) - h_z - a_z) * K;
+  sample = sample_rows8(prv.w + o, cur.w + o, nxt.w + o, mxw, mzw, fxw, fzw);
+  vec8f Fz = sample_rows8(prv.foam + o, cur.foam + o, nxt.foam + o, mxw, mzw, fxw, fzw);
+  vec8f w = face_velocity8(f, sample, dW, A_i, A_z, gate);
+  w = block_face8(w, a_i, h_i, a_z, h_z, bonus);
+
+  vec8f around = w_splat(2.f) * (Fx + Fz) + w_ldu(cur.foam + o + 1) + w_ldu(cur.foam + o - 1) + w_ld(nxt.foam + o) +
+                 w_ld(prv.foam + o);
+  vec8f foam = _mm256_min_ps(
+      around * w_splat(0.125f) * w_splat(f.foamDecay) + w_splat(3.2f) * (dV * dV + dW * dW) + bonus, w_splat(1.f));
+
+  // Lanes to records: (amount, u, w, foam) of cells k and k + 4 in the two halves.
+  vec8f t0 = _mm256_unpacklo_ps(A_i, u), t1 = _mm256_unpackhi_ps(A_i, u);
+  vec8f t2 = _mm256_unpacklo_ps(w, foam), t3 = _mm256_unpackhi_ps(w, foam);
+  vec8f s0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0)), s1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+  vec8f s2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0)), s3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+  float* out = &dst[(z << HMAP_SIZE_SHIFT) + x].amount;
+  _mm256_store_ps(out, _mm256_permute2f128_ps(s0, s1, 0x20));
+  _mm256_store_ps(out + 8, _mm256_permute2f128_ps(s2, s3, 0x20));
+  _mm256_store_ps(out + 16, _mm256_permute2f128_ps(s0, s1, 0x31));
+  _mm256_store_ps(out + 24, _mm256_permute2f128_ps(s2, s3, 0x31));
+  return true;
+}
+
+void advect_faces8(const StepFactors& f, const Water* src, Water* dst)
 {
   SourceRow rows[3];
-  alignas(16) float gate_factor[HMAP_SIZE];
+  alignas(32) float gate_factor[HMAP_SIZE];
   load_row(rows[0], src, -1);
   load_row(rows[1], src, 0);
-  const vec4f K = v_splat(f.K), dt = v_splat(f.dt);
   for (int z = 0; z < HMAP_SIZE; z++) {
     const SourceRow& prv = rows[(z + 0) % 3];
     const SourceRow& cur = rows[(z + 1) % 3];
     SourceRow& nxt = rows[(z + 2) % 3];
     load_row(nxt, src, z + 1);
-    for (int x = 0; x < HMAP_SIZE; x += 4) {
-      vec4i n = _mm_setr_epi32(noise_perm[z + noise_perm[x]], noise_perm[z + noise_perm[x + 1]],
-                               noise_perm[z + noise_perm[x + 2]], noise_perm[z + noise_perm[x + 3]]);
-      v_st(gate_factor + x, (v_cvt_i2f(n) / v_splat(255.f)) * v_splat(0.85f) + v_splat(1.f) - v_splat(0.85f));
-    }
+    row_gate_factors(gate_factor, z);
+    for (int x = 0; x < HMAP_SIZE; x += 8)
+      if (!advect8(f, dst, prv, cur, nxt, gate_factor, z, x)) {
+        advect4(f, src, dst, prv, cur, nxt, gate_factor, z, x);
+        advect4(f, src, dst, prv, cur, nxt, gate_factor, z, x + 4);
+      }
+  }
+}
 
-    const vec4f Z = v_splat(float(z));
-    for (int x = 0; x < HMAP_SIZE; x += 4) {
-      const int o = PAD + x;
-      vec4f A_i = v_ld(cur.amount + o), A_x = v_ldu(cur.amount + o + 1), A_z = v_ld(nxt.amount + o);
-      vec4f a_i = v_abs(A_i), a_x = v_abs(A_x), a_z = v_abs(A_z);
-      vec4f h_i = v_ld(cur.h + o), h_x = v_ldu(cur.h + o + 1), h_z = v_ld(nxt.h + o);
-      vec4f U_i = v_ld(cur.u + o), W_i = v_ld(cur.w + o);
-      vec4f X = v_cvt_i2f(_mm_setr_epi32(x, x + 1, x + 2, x + 3));
-      vec4f gate = v_ld(gate_factor + x);
-      vec4f bonus = v_zero();
+#pragma GCC pop_options
 
-      vec4f dV = ((a_i + h_i) - h_x - a_x) * K;
-      vec4f wbar = (W_i + v_ldu(cur.w + o + 1) + v_ld(prv.w + o) + v_ldu(prv.w + o + 1)) / v_splat(4.f);
-      vec4f sample, Fx;
-      sample_bilinear4<1>(src, X - U_i * dt, Z - wbar * dt, sample, Fx);
-      vec4f u = face_velocity4(f, sample, dV, A_i, A_x, gate);
-      u = block_face4(u, a_i, h_i, a_x, h_x, bonus);
-
-      vec4f dW = ((a_i + h_i) - h_z - a_z) * K;
-      vec4f ubar = (v_ldu(cur.u + o - 1) + U_i + v_ld(nxt.u + o) + v_ldu(nxt.u + o - 1)) / v_splat(4.f);
-      vec4f Fz;
-      sample_bilinear4<2>(src, X - ubar * dt, Z - W_i * dt, sample, Fz);
-      vec4f w = face_velocity4(f, sample, dW, A_i, A_z, gate);
-      w = block_face4(w, a_i, h_i, a_z, h_z, bonus);
-
-      vec4f around = v_splat(2.f) * (Fx + Fz) + v_ldu(cur.foam + o + 1) + v_ldu(cur.foam + o - 1) +
-                     v_ld(nxt.foam + o) + v_ld(prv.foam + o);
-      vec4f foam = v_min(around * v_splat(0.125f) * v_splat(f.foamDecay) + v_splat(3.2f) * (dV * dV + dW * dW) + bonus,
-                         v_splat(1.f));
-
-      vec4f r0 = A_i, r1 = u, r2 = w, r3 = foam;
-      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-      Water* out = dst + (z << HMAP_SIZE_SHIFT) + x;
-      v_st(&out[0].amount, r0);
-      v_st(&out[1].amount, r1);
-      v_st(&out[2].amount, r2);
-      v_st(&out[3].amount, r3);
-    }
+void advect_faces(const StepFactors& f, const Water* src, Water* dst)
+{
+  SourceRow rows[3];
+  alignas(32) float gate_factor[HMAP_SIZE];
+  load_row(rows[0], src, -1);
+  load_row(rows[1], src, 0);
+  for (int z = 0; z < HMAP_SIZE; z++) {
+    const SourceRow& prv = rows[(z + 0) % 3];
+    const SourceRow& cur = rows[(z + 1) % 3];
+    SourceRow& nxt = rows[(z + 2) % 3];
+    load_row(nxt, src, z + 1);
+    row_gate_factors(gate_factor, z);
+    for (int x = 0; x < HMAP_SIZE; x += 4) advect4(f, src, dst, prv, cur, nxt, gate_factor, z, x);
   }
 }
 
@@ -409,9 +601,12 @@ inline bool flow_out4(const StepFactors& f, Water* dst, int x, int z, vec4f A)
   const int up = ((z - 1) & HMAP_MASK) << HMAP_SIZE_SHIFT, down = ((z + 1) & HMAP_MASK) << HMAP_SIZE_SHIFT;
   const int left = row + ((x - 1) & HMAP_MASK), right = row + ((x + 4) & HMAP_MASK);
 
-  vec4f amt = v_ld(&dst[i].amount), u = v_ld(&dst[i + 1].amount);
-  vec4f w = v_ld(&dst[i + 2].amount), foam = v_ld(&dst[i + 3].amount);
-  _MM_TRANSPOSE4_PS(amt, u, w, foam);
+  // The amount of the first cell was just written by the group before: read
+  // it alone (a wider read of a value still on its way to memory waits for
+  // it), and the velocities from reads that start after it.
+  vec4f amt = amounts4(dst + i);
+  vec4f u = v_ldu(&dst[i].u), w = v_ldu(&dst[i + 1].u), r2 = v_ldu(&dst[i + 2].u), r3 = v_ldu(&dst[i + 3].u);
+  _MM_TRANSPOSE4_PS(u, w, r2, r3);
   const vec4f zero = v_zero();
 
   // Evaporation and the budget B.
@@ -471,6 +666,13 @@ inline bool flow_out4(const StepFactors& f, Water* dst, int x, int z, vec4f A)
 }  // namespace
 
 bool HeightmapData::fluidGroupedOutflow = true;
+// The processor's features may not be known yet while globals are set up.
+static bool processor_has_avx2()
+{
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+bool HeightmapData::fluidWideAdvection = processor_has_avx2();
 
 
 void HeightmapData::simWater(float dt)
@@ -481,7 +683,10 @@ void HeightmapData::simWater(float dt)
   Water* dst = &water[0][0];
   StepFactors f(dt);
 
-  advect_faces(f, src, dst);
+  if (fluidWideAdvection)
+    advect_faces8(f, src, dst);
+  else
+    advect_faces(f, src, dst);
 
   // Pass 2, in index order; dry cells send nothing.
   for (int z = 0; z < HMAP_SIZE; z++) {

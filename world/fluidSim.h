@@ -19,4 +19,9 @@ extern UpdateStatsTracker fluidSimTiming;
 // rules. Both give the same bits: the switch is there to compare the two.
 extern bool fluidGroupedOutflow;
 
+// The velocity pass takes eight cells at once with AVX2 (true by default
+// where the processor has it); false takes four at a time with SSE. Both give
+// the same bits. Set it to true only where the processor has AVX2.
+extern bool fluidWideAdvection;
+
 }  // namespace HeightmapData

@@ -100,16 +100,19 @@ function make_color_table(kind, pal)
 }
 
 // Paints every cell from its height, steepness and a little noise; `special`
-// (x, z, h) may answer its own entry for a cell (ash round vents).
-function paint_world(kind, pal, special)
+// (x, z, h) may answer its own entry for a cell (ash round vents). It is asked
+// only in the rows and columns that `near` marks (arrays of 256 booleans,
+// indexed by z and x): it answers null everywhere else.
+function paint_world(kind, pal, special, near)
 {
   local table = make_color_table(kind, pal);
   local hm = HmapMask.fromHeight(), sm = HmapMask.fromSlope();
   local nm = HmapMask.fromSimplexNoise(1.0, 16.0, 2, null, 0.5);
   local lo = -kind.depth, k = HL / (kind.top + kind.depth);
+  local near_rows = near.rows, near_cols = near.cols;
   repaint_land(function(x, z) {
     local h = hm.getraw(x, z), n = nm.getraw(x, z);
-    if (special != null) {
+    if (special != null && near_rows[z] && near_cols[x]) {
       local e = special(x, z, h);
       if (e != null) return e;
     }
@@ -217,7 +220,7 @@ function build_world(w)
   foreach (p in w.portals) level_pad(p.x, p.z, 5.0, 1.5);
 
   show_splash("Painting " + w.name, 0.3);
-  local special = null;
+  local special = null, near = {rows = array(256, false), cols = array(256, false)};
   if ("vents" in w) {
     // Ash round the vents, darkest at the rim.
     local heat = HmapMask(0.0), ash = pal.accent, cliff = pal.cliff;
@@ -228,6 +231,9 @@ function build_world(w)
         local t = 1.0 - sqrt(dx * dx + dz * dz) / r;
         return t > old ? t : old;
       });
+      // The ash lies within the square just painted (a cell more each way).
+      for (local i = (v.z - r).tointeger() - 1; i <= (v.z + r).tointeger() + 1; i++) near.rows[i & 255] = true;
+      for (local i = (v.x - r).tointeger() - 1; i <= (v.x + r).tointeger() + 1; i++) near.cols[i & 255] = true;
     }
     special = function(x, z, h) {
       local t = heat.getraw(x, z);
@@ -235,7 +241,7 @@ function build_world(w)
       return [mix_col(cliff, ash, t * (2.0 - t)), GT_ROCK, with_alpha(0xFF0A0A0A, (t * 160).tointeger()), ST_ASH];
     };
   }
-  paint_world(kind, pal, special);
+  paint_world(kind, pal, special, near);
 
   if (kind.erosion > 0) gen_droplet_erosion(kind.erosion, {Kq = 8.0, Kr = 0.6, Kd = 0.06, depositBlend = 1.5});
   // Sediment fills the lowest ground: the sea is set again so that it covers

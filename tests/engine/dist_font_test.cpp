@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include "support/test_dir.h"
 #include <string>
 
 namespace fs = std::filesystem;
@@ -51,8 +52,7 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_distfont_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("distfont");
     memcpy(saved_app_path, app_path, sizeof(app_path));
     snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());
   }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "support/test_dir.h"
+
 double Mix::rms(int side, double from, double to) const
 {
   int a = std::max(0, int(from * TEST_RATE));
@@ -36,13 +38,9 @@ Mix render_seconds(double seconds)
 
 std::string test_sound_dir()
 {
-  static std::string dir;
-  if (dir.empty()) {
-    char tmpl[] = "/tmp/qm_sound_XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    dir = d ? d : "/tmp";
-  }
-  return dir;
+  // Removed with the sounds in it when the program ends.
+  static TestDir dir("sound");
+  return dir.path;
 }
 
 std::string write_sound(const std::string& name, double seconds, int channels,

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include "support/test_dir.h"
 #include <string>
 #include <vector>
 
@@ -22,8 +23,7 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_controls_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("controls");
     set_config_path((dir / "config").string().c_str());
     init_input(nullptr);
     end_input_frame();

@@ -241,7 +241,9 @@ TEST_F(DevServerTest, OneClientAtATime)
 
 TEST(DevServerStart, StaleSocketIsTakenOverAndLongNamesRefused)
 {
-  char dir[] = "/tmp/qm_devserver_XXXXXX";
+  char dir[64] = "/tmp/qm_devserver_XXXXXX";
+  const char* tmp = getenv("TMPDIR");
+  if (tmp && *tmp && strlen(tmp) < 40) snprintf(dir, sizeof(dir), "%s/qm_devserver_XXXXXX", tmp);
   ASSERT_NE(mkdtemp(dir), nullptr);
   setenv("XDG_RUNTIME_DIR", dir, 1);
   std::string path = std::string(dir) + "/qm_stale";

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include "support/test_dir.h"
 
 TEST(SpellTable, LookUpById)
 {
@@ -35,8 +36,8 @@ TEST(SpellTable, IconIdsResolveOnlyForIconsInTheSet)
   for (SpellInfo* r = spell_table; r->id; ++r) EXPECT_EQ(r->iconId, -1) << r->displayName;
 
   namespace fs = std::filesystem;
-  char tmpl[] = "/tmp/qm_spells_XXXXXX";
-  fs::path dir = mkdtemp(tmpl);
+  TestDir tmp("spells");
+  fs::path dir = tmp.path;
   char saved[260];
   memcpy(saved, app_path, sizeof(saved));
   snprintf(app_path, sizeof(app_path), "%s/", dir.c_str());

@@ -1,6 +1,6 @@
 // Post effects on a real GL context: the final pass leaves the picture alone
-// when no frame colour is laid over it, the pass counts with and without
-// MLAA, the rotation of the scene image through the MLAA textures, what MLAA
+// when no frame colour is laid over it, MLAA's picture reaching the screen
+// through it, the rotation of the scene image through the MLAA textures, what MLAA
 // does to a staircase and to pictures without one, and the screen textures
 // following a resize.
 #include <sys/stat.h>
@@ -196,25 +196,35 @@ TEST_F(PostFxTest, FrameColourIsLaidOverThePicture)
 
 TEST_F(PostFxTest, MlaaRunsItsPassesBeforeTheFinalOne)
 {
-  // Near edges only: edges, four run passes over rows and columns, combine.
-  // Over the whole screen: edges, eight row and eight column passes, combine.
+  // What reaches the screen is the smoothed picture: the final pass (with no
+  // frame colour) shows exactly what MLAA alone makes of the staircase, and
+  // that is not the staircase itself. Both ways of running MLAA.
   for (bool near_only : {true, false}) {
     SCOPED_TRACE(near_only ? "near edges" : "whole screen");
     mlaa_near_edges_only = near_only;
+    fill_texture(scene_tex, slope_pixel);
+    apply_mlaa();
+    Image smoothed = read_texture(scene_tex);
+
     fill_texture(scene_tex, slope_pixel);
     use_ppaa = true;
     start_pass_recording();
     apply_post_effects();
     stop_pass_recording();
+    use_ppaa = false;
+    Image out = read_back_buffer();
+    ASSERT_EQ(out.w, smoothed.w);
+    ASSERT_EQ(out.px.size(), smoothed.px.size());
+    int differing = 0, changed = 0;
+    for (int y = 0; y < out.h; ++y)
+      for (int x = 0; x < out.w; ++x) {
+        differing += (out.at(x, y) & 0xFFFFFF) != (smoothed.at(x, y) & 0xFFFFFF);
+        changed += (smoothed.at(x, y) & 0xFFFFFF) != (slope_pixel(x, y) & 0xFFFFFF);
+      }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(changed, 50);
+    // The final pass is the last one drawn.
     std::vector<std::string> marks = recorded_passes();
-    EXPECT_EQ(count_of(marks, PASS_FULLSCREEN_QUAD), (near_only ? 6 : 18) + 1);
-    EXPECT_EQ(count_of(marks, "mlaa edges"), 1);
-    EXPECT_EQ(count_of(marks, "mlaa runs"), near_only ? 4 : 0);
-    EXPECT_EQ(count_of(marks, "mlaa rows"), near_only ? 0 : 8);
-    EXPECT_EQ(count_of(marks, "mlaa columns"), near_only ? 0 : 8);
-    EXPECT_EQ(count_of(marks, "mlaa combine"), 1);
-    // Each named pass draws exactly one quad, and the final pass comes last.
-    for (size_t i = 1; i + 1 < marks.size(); i += 2) EXPECT_EQ(marks[i + 1], PASS_FULLSCREEN_QUAD) << marks[i];
     ASSERT_GE(marks.size(), 2u);
     EXPECT_EQ(marks[marks.size() - 2], "postfx");
   }

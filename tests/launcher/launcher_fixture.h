@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include "support/test_dir.h"
 #include <string>
 #include <vector>
 
@@ -24,8 +25,7 @@ protected:
 
   void SetUp() override
   {
-    char tmpl[] = "/tmp/qm_launcher_XXXXXX";
-    dir = mkdtemp(tmpl);
+    dir = make_test_dir("launcher");
     set_config_path((dir / "Quillmere" / "config").c_str());
   }
   void TearDown() override

@@ -224,8 +224,8 @@ TEST_F(SwRender, GlyphsGetAHalfAlphaBlackShadowAndAreModulatedByTheTextColour)
 
 TEST(SwRenderDeath, BrokenSetUpsEndTheProgram)
 {
-  char tmpl[] = "/tmp/qm_font_XXXXXX";
-  std::filesystem::path dir = mkdtemp(tmpl);
+  TestDir tmp("font");
+  std::filesystem::path dir = tmp.path;
   std::vector<uint32_t> px(100 * 128, 0xffffffff);
   std::string odd = (dir / "odd.tga").string();
   ASSERT_TRUE(save_tga(odd.c_str(), px.data(), 100, 128, 100 * 4));

@@ -105,10 +105,11 @@ TEST(ScriptFiles, MissingFileFailsSilentlyAndBadFileReports)
   // ...one inside it from the folder the program lives in.
   char saved[sizeof(app_path)];
   memcpy(saved, app_path, sizeof(saved));
-  strcpy(app_path, "/tmp/");
+  std::string root = test_temp_root() + "/";
+  snprintf(app_path, sizeof(app_path), "%s", root.c_str());
   out = capture_stdout([&] { EXPECT_FALSE(run_script_file(t.vm, path)); });
   memcpy(app_path, saved, sizeof(saved));
-  EXPECT_EQ(out, std::string("bin/") + (path + 5) + "(1,7): error: expression expected\n");
+  EXPECT_EQ(out, std::string("bin/") + (path + root.size()) + "(1,7): error: expression expected\n");
   EXPECT_EQ(sq_gettop(t.vm), top);
 }
 

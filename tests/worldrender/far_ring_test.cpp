@@ -27,24 +27,9 @@ Mean far_ring_mean(const std::vector<uint32_t>& frame, const std::vector<uint8_t
 }
 }  // namespace
 
-class FarRingTest : public SceneFixture<1>
+class FarRingTest : public FoglessHighQualityScene
 {
  protected:
-  bool saved_fog = true;
-  void SetUp() override
-  {
-    SceneFixture<1>::SetUp();
-    resize(192, 108);
-    saved_fog = use_fog;
-    use_fog = false;   // the colours themselves, not the haze over them
-  }
-  void TearDown() override
-  {
-    use_fog = saved_fog;
-    SceneFixture<1>::TearDown();
-    resize(GlDeviceTest::WIDTH, GlDeviceTest::HEIGHT);
-  }
-
   // Every cell farther than 140 from the camera: red ground under a green
   // top colour, covered by `water` deep water.
   static void paint_far_cells(float water)
@@ -66,10 +51,7 @@ class FarRingTest : public SceneFixture<1>
 
   static Mean draw_far_ring()
   {
-    for (int i = 0; i < 2; ++i) {
-      invalidate_land_textures();
-      render_scene(0.02f);
-    }
+    draw_frames();
     std::vector<uint32_t> frame = read_texture(scene_image);
     return far_ring_mean(frame, read_scene_stencil());
   }

@@ -95,3 +95,34 @@ template <int QUALITY>
 TempAppDir SceneFixture<QUALITY>::assets;
 template <int QUALITY>
 int SceneFixture<QUALITY>::saved_quality = 0;
+
+// The high-quality frame at reference-picture size without fog, for tests
+// that read the colours of what is drawn rather than the haze over them.
+class FoglessHighQualityScene : public SceneFixture<1>
+{
+ protected:
+  bool saved_fog = true;
+  void SetUp() override
+  {
+    SceneFixture<1>::SetUp();
+    resize(192, 108);
+    saved_fog = use_fog;
+    use_fog = false;
+  }
+  void TearDown() override
+  {
+    use_fog = saved_fog;
+    SceneFixture<1>::TearDown();
+    resize(GlDeviceTest::WIDTH, GlDeviceTest::HEIGHT);
+  }
+
+  // Two frames after two refreshes, so that both textures of every blended
+  // pair hold the world as it is now.
+  static void draw_frames()
+  {
+    for (int i = 0; i < 2; ++i) {
+      invalidate_land_textures();
+      render_scene(0.02f);
+    }
+  }
+};
