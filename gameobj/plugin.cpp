@@ -54,7 +54,11 @@ void remove_all_gameobj()
 
 void delete_gameobj() { delete_queued_objects(); }
 void save_gameobjs(OutputStream& stream) { save_objects(stream); }
-void load_gameobjs(InputStream& stream) { load_objects(stream); }
+void load_gameobjs(InputStream& stream)
+{
+  load_objects(stream);
+  debug("gameobj: loaded %d castles, %d guard towers", CastleObject_list.num, GuardTower_list.num);
+}
 BaseObject* get_gameobj_by_ser_id(uint32_t serial_id) { return find_object(serial_id); }
 void on_devmode_click(vec4f origin, vec4f dir) { devmode_click(origin, dir); }
 void render_building(HeightmapData::Surface* surface, int x, int z) { queue_house_tile(surface, x, z); }

@@ -98,12 +98,14 @@ bool cast_spell(int id, const SpellAim& aim)
     TempString<128> text;
     text.printf("Not enough mana for %s", info->displayName);
     show_cast_message(text.c_str());
+    debug("gameobj: not enough mana for %s (%.0f of %.0f)", info->displayName, local_player->mana, cost);
     play_sound_event("spell_discharge");
     return false;
   }
   Spell* s = new_spell_object(id, aim.target);
   if (!s) return false;
   if (!s->cast(aim)) {
+    debug("gameobj: %s was not cast", info->displayName);
     s->destroy();
     play_sound_event("spell_discharge");
     return false;
@@ -268,10 +270,6 @@ bool ThunderstormSpell::cast(const SpellAim& aim)
 
 bool HealingSpell::cast(const SpellAim&)
 {
-  if (local_player->health >= PLAYER_MAX_HEALTH) {
-    show_cast_message("Health is full");
-    return false;
-  }
   local_player->health = fminf(PLAYER_MAX_HEALTH, local_player->health + spell_values(50)->amount);
   pos = local_player->pos;
   call_fx_script("magic_sparkle", pos - make4f(0, 1, 0, 0), make4f(0, 1, 0, 0), rgba(0.5f, 1.f, 0.6f, 1.f), 2.f);

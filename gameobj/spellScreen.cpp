@@ -76,6 +76,8 @@ public:
   GuiBox* footer = nullptr;
   int focus = 0;
   bool placesLogged = false;
+  bool pointerMoved = false;
+  float openX = -1.f, openY = -1.f;  // the pointer when the screen opened
   BaseGuiElement* lastHovered = nullptr;
 
   // Where each spell lies on the screen, once it has been laid out.
@@ -118,6 +120,7 @@ public:
         set_gui_prop<6>(b, BOX_W, true);
         set_gui_prop<7>(b, BOX_H, true);
         set_element_offsets(b, make4f((n % COLUMNS) * (BOX_W + GAP), 70.f + (n / COLUMNS) * (BOX_H + GAP), 0, 0), true);
+        if (id == left_spell) focus = boxes.num;
         boxes.push_back(b);
         ++n;
       }
@@ -164,8 +167,13 @@ public:
   {
     processInput();
     const int hovered_box = boxes.find(static_cast<SpellBox*>(static_cast<GuiBox*>(hovered)));
-    // The focus follows the pointer when it moves onto another spell.
-    if (hovered != lastHovered) {
+    // The focus follows the pointer when it moves onto another spell, once
+    // the pointer has moved at all since the screen opened.
+    float mx = 0.f, my = 0.f;
+    getMousePos(&mx, &my);
+    if (openX < 0.f) openX = mx, openY = my;
+    if (!pointerMoved && (mx - openX) * (mx - openX) + (my - openY) * (my - openY) > 16.f) pointerMoved = true;
+    if (pointerMoved && hovered != lastHovered) {
       lastHovered = hovered;
       if (hovered_box >= 0) focus = hovered_box;
     }
@@ -228,14 +236,16 @@ void draw_held_icon(int id, float cx, float px)
   draw_spell_icon(info, cx, bottom - px * 1.05f, px * 0.8f, D3dColor(can_cast(id) ? 0xFFFFFFFFu : 0x80808080u));
 }
 
-void draw_held_name(int id, float cx, float px)
+// The left spell's name ends at its box, the right one's starts there.
+void draw_held_name(int id, float x, int align)
 {
   const SpellInfo* info = get_spell_info(id);
   const SpellValues* sv = spell_values(id);
   if (!info || !sv) return;
   TempString<64> text;
   text.printf("%s (%d)", info->displayName, int(sv->mana));
-  draw_text(text.c_str(), -1, int(cx), int(px * 0.35f), 0, 0, D3dColor(can_cast(id) ? 0xFFFFFFFFu : 0xFF909090u));
+  draw_text(text.c_str(), -1, int(x), int(float(d3d_ht) * 0.09f * 0.85f), align, 0,
+            D3dColor(can_cast(id) ? 0xFFFFFFFFu : 0xFF909090u));
 }
 }  // namespace
 
@@ -285,8 +295,8 @@ void draw_spells_display(float)
     end_gui_pass();
     render_icons();
     start_draw_text();
-    draw_held_name(left_spell, lx, px);
-    draw_held_name(right_spell, rx, px);
+    draw_held_name(left_spell, lx - px * 0.75f, 1);
+    draw_held_name(right_spell, rx + px * 0.75f, -1);
     end_draw_text();
   }
   if (SpellsScreen* s = open_screen()) {

@@ -5,8 +5,9 @@
 // with its icon and name, and which two sit on the spell buttons. Pressing
 // a spell button over a spell puts that spell on the button: a click with
 // the left spell button (the left mouse button unless rebound) over a spell
-// chooses it for the left button, the right one for the right. The arrow
-// keys move the focus, Enter puts the focused spell on the left button,
+// chooses it for the left button, the right one for the right. The focus
+// starts on the left button's spell and follows the pointer; the arrow
+// keys move it, Enter puts the focused spell on the left button,
 // Space on the right; Escape or "Select spells" again closes the screen.
 // While it is open the pointer is free and the buttons cast nothing.
 //

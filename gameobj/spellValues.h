@@ -33,7 +33,7 @@ struct SpellValues
   float speed;
 };
 
-const float MANA_REGEN = 4.f;       // mana a second
+const float MANA_REGEN = 2.f;       // mana a second: an empty bar fills in 50 s
 const float MAX_CAST_RANGE = 220.f;  // how far along the view the land can be aimed at
 
 // The row of a spell id, null for an id not in the table.
