@@ -24,6 +24,16 @@ const float DROWNING = 10.f;        // harm per second for walkers in deep water
 const float DEEP_WATER = 0.5f;
 const float MAX_SAVED_HEALTH = 1000.f;
 
+// A castle within CASTLE_PEACE of p across the ground, or null.
+CastleObject* castle_near(vec4f p)
+{
+  for (CastleObject* c : CastleObject_list) {
+    const vec4f d = nearest_world_image(c->pos, p) - p;
+    if (d[0] * d[0] + d[2] * d[2] < CASTLE_PEACE * CASTLE_PEACE) return c;
+  }
+  return nullptr;
+}
+
 float wrap256(float v) { return v - 256.f * std::floor(v / 256.f); }
 
 float fluid_at(float x, float z)
@@ -78,8 +88,14 @@ void Creature::tick(float dt)
     to_prey = nearest_world_image(prey->pos, pos) - pos;
     prey_dist = std::sqrt(to_prey[0] * to_prey[0] + to_prey[1] * to_prey[1] + to_prey[2] * to_prey[2]);
   }
-  const bool chasing = prey && prey_dist < k.sight;
-  if (chasing) {
+  const bool chasing = prey && prey_dist < k.sight && !castle_near(prey->pos);
+  CastleObject* home = chasing ? nullptr : castle_near(pos);
+  if (home) {
+    // Out of the castle's peace, the shortest way.
+    const vec4f away = pos - nearest_world_image(home->pos, pos);
+    heading = std::atan2(away[0], away[2]);
+    turnTimer = 1.f;
+  } else if (chasing) {
     const float want = std::atan2(to_prey[0], to_prey[2]);
     const float turn = angle_to(heading, want);
     const float most = TURN_RATE * dt;

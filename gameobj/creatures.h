@@ -1,7 +1,8 @@
 // Creatures: land monsters that crawl over dry ground, birds and wyverns
 // that fly over it. Each wanders on its own, turns on the player when the
 // player comes within sight during play, and hurts the player when it gets
-// close enough; fire, missiles and lava hurt it, and it dies when its health is
+// close enough; none comes within CASTLE_PEACE of a castle, where the player
+// is safe; fire, missiles and lava hurt it, and it dies when its health is
 // gone. Creatures keep their place in the proximity grid up to date (guard
 // towers find them there). A new world gets a few, placed from its seed.
 // Main thread only.
@@ -22,6 +23,10 @@ struct CreatureKind
   float radius;       // its footprint in the proximity grid
   float size;         // its mesh's scale
 };
+
+// Creatures keep out of this reach round every castle and leave a player
+// alone inside it.
+const float CASTLE_PEACE = 28.f;
 
 extern const CreatureKind LAND_MONSTER_KIND, BIRD_MONSTER_KIND, WYVERN_MONSTER_KIND;
 

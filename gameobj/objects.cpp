@@ -17,6 +17,20 @@ namespace
 // The next serial id to hand out; 0 after the ids ran past the top (a
 // loaded object may carry any id), when each new id is searched for.
 uint32_t next_serial_id = 1;
+// False in a freshly loaded copy of the plug-in, which may find live
+// objects made by the copy before it: the counter then starts past them.
+bool serial_counter_known = false;
+
+void know_serial_counter()
+{
+  if (serial_counter_known) return;
+  serial_counter_known = true;
+  uint32_t top = 0;
+  for_each_list([&](auto& list) {
+    for (auto* obj : list) top = obj->serialId > top ? obj->serialId : top;
+  });
+  next_serial_id = top + 1;  // 0 past the top
+}
 
 
 // The class table of T, read from a probe object (constructors have no side
@@ -92,6 +106,7 @@ void remove_all_objects()
 
 uint32_t new_serial_id()
 {
+  know_serial_counter();
   if (next_serial_id != 0) return next_serial_id++;
   // The lowest id that no live object carries (0 stays unused).
   DynArray<uint32_t> used;
@@ -348,6 +363,7 @@ void load_objects(InputStream& s)
     if (ids[i] == ids[i - 1] && ids[i] != 0)
       throw InputStream::Exception("two game objects with one serial id", s.tell());
 
+  know_serial_counter();
   for (int i = 0; i < staged.objects.num; i++) {
     PluginObject* obj = staged.objects[i];
     list_kinds[staged.classes[i]].link(obj);

@@ -32,6 +32,8 @@ TEST_F(GameobjWorld, ACreatureCloseToThePlayerHurtsItAndOneFarOffDoesNot)
       {"BirdMonster(100.0, 4.0, 101.5);", true},
       {"WyvernMonster(102.0, 3.0, 100.0);", true},
       {"LandMonster(180.0, 1.0, 100.0); WyvernMonster(100.0, 12.0, 200.0);", false},
+      // Near its castle the player is safe, and creatures make off.
+      {"CastleObject(100.0, 1.0, 110.0); LandMonster(101.0, 1.0, 100.0); BirdMonster(100.0, 4.0, 101.5);", false},
   };
   for (const Case& c : cases) {
     remove_all_gameobj();
@@ -43,6 +45,11 @@ TEST_F(GameobjWorld, ACreatureCloseToThePlayerHurtsItAndOneFarOffDoesNot)
       EXPECT_LT(p->health, PLAYER_MAX_HEALTH) << c.script;
     else
       EXPECT_EQ(p->health, PLAYER_MAX_HEALTH) << c.script;
+    if (CastleObject_list.num) {
+      ticks(200);
+      const vec4f d = creature(LandMonster_list[0])->pos - static_cast<CastleObject*>(CastleObject_list[0])->pos;
+      EXPECT_GE(std::sqrt(d[0] * d[0] + d[2] * d[2]), CASTLE_PEACE - 1.f);
+    }
     // Outside play (behind the menus) they leave the player alone.
     const float health = p->health;
     set_game_mode(nullptr);

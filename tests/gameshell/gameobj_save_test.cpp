@@ -3,6 +3,7 @@
 // stay unique, and saved script graphs find the loaded objects again.
 #include "gameobj_world_fixture.h"
 
+#include "gameobj/creatures.h"
 #include "gameobj/objects.h"
 
 #include "scripting/scriptSave.h"
@@ -244,5 +245,41 @@ TEST_F(GameobjWorld, SavedScriptGraphsFindTheLoadedObjects)
   sq_getinstanceup(vm, -1, &monster, sqbind::class_tag<BaseObject>());
   sq_pop(vm, 2);
   EXPECT_EQ(monster, nullptr);
+}
+}  // namespace
+
+namespace
+{
+// A reload of the plug-in under a live world: the objects go on with the new
+// code, the classes bound again still make objects, and scripts' instances
+// still hold theirs.
+TEST_F(GameobjWorld, ObjectsAndTheirScriptClassesOutliveAPlugInReload)
+{
+  ASSERT_TRUE(run("kept <- LandMonster(30.0, 1.0, 30.0); GuardTower(40.0, 1.0, 30.0); TreeObject(60.0, 1.0, 60.0);"));
+  void* monster = LandMonster_list[0];
+  load_gameobj_library(QM_GAMEOBJ_PLUGIN);
+  bind_gameobj(vm);
+  ticks(10);
+  ASSERT_TRUE(run("BirdMonster(35.0, 10.0, 30.0);"));
+  EXPECT_EQ(BirdMonster_list.num, 1);
+  ticks(40);
+  // The tower has been shooting at the monster.
+  if (LandMonster_list.num) {
+    Creature* c = static_cast<Creature*>(static_cast<PluginObject*>(static_cast<GameObj*>(LandMonster_list[0])));
+    EXPECT_LT(c->health, c->kind().maxHealth);
+  }
+
+  SQUserPointer held = nullptr;
+  sq_pushroottable(vm);
+  sq_pushstring(vm, "kept", -1);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_get(vm, -2)));
+  sq_getinstanceup(vm, -1, &held, sqbind::class_tag<BaseObject>());
+  sq_pop(vm, 2);
+  EXPECT_EQ(held, LandMonster_list.num ? monster : nullptr);
+
+  const std::string bytes = saved_objects();
+  remove_all_gameobj();
+  load_objects_from(bytes);
+  EXPECT_EQ(saved_objects(), bytes);
 }
 }  // namespace
