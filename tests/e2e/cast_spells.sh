@@ -55,11 +55,11 @@ sleep 1
 rise() {
   xdotool mousemove --window "$WIN" 320 180
   xdotool keydown --window "$WIN" space
-  sleep 1.0
+  sleep 2.0
   xdotool keyup --window "$WIN" space
 }
 rise
-for _ in 1 2 3 4; do
+for _ in 1 2 3; do
   xdotool mousemove --window "$WIN" 320 260
   sleep 0.3
 done
@@ -121,8 +121,8 @@ for name in "${SPELLS[@]}"; do
     rise
   fi
   if [ $((n % 2)) = 1 ]; then choose "$name" mouse; else choose "$name" keys; fi
-  # A little to the right each time, so each spell meets fresh land.
-  xdotool mousemove --window "$WIN" 370 180
+  # A turn to the right each time, so each spell meets fresh land.
+  xdotool mousemove --window "$WIN" 470 180
   sleep 0.3
   casts=$(count "$log" "gameobj: cast $name")
   xdotool click --window "$WIN" 1
