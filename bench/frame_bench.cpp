@@ -22,12 +22,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "engine/app.h"
 #include "engine/config.h"
 #include "engine/d3d_render.h"
+#include "engine/gl.h"
+#include "engine/passRecorder.h"
 #include "engine/postFx.h"
 #include "gl/asset_dir.h"
 #include "worldrender/hmRender.h"
@@ -99,6 +103,19 @@ struct FrameRig
     assets_open = false;
   }
 
+  // open, then a few frames drawn; false (the benchmark skipped, the rig
+  // closed) without a device.
+  bool open_warmed_up(benchmark::State& state, int quality, bool populated)
+  {
+    if (!open(quality, populated)) {
+      state.SkipWithError("no GL device");
+      close();
+      return false;
+    }
+    for (int i = 0; i < WARM_UP_FRAMES; ++i) frame();
+    return true;
+  }
+
   // One frame, after a tick or between ticks, waited for.
   static void frame(bool after_tick = true)
   {
@@ -138,14 +155,10 @@ void BM_Frame(benchmark::State& state)
   mlaa_near_edges_only = state.range(1) != 2;
   const bool after_tick = state.range(2) != 0;
   const bool populated = state.range(3) != 0;
+  frame_shortcuts = state.range(4) != 0;
   use_postfx = true;
   FrameRig rig;
-  if (!rig.open(quality, populated)) {
-    state.SkipWithError("no GL device");
-    rig.close();
-    return;
-  }
-  for (int i = 0; i < WARM_UP_FRAMES; ++i) FrameRig::frame();
+  if (!rig.open_warmed_up(state, quality, populated)) return;
 
   std::vector<double> ms;
   const double cpu_start = process_cpu_ms();
@@ -164,7 +177,9 @@ void BM_Frame(benchmark::State& state)
   if (use_ppaa) label += mlaa_near_edges_only ? ", MLAA" : ", MLAA over the whole screen (before)";
   label += after_tick ? ", after a tick" : ", between ticks";
   if (populated) label += ", populated";
+  if (!frame_shortcuts) label += ", every pass whole (before)";
   state.SetLabel(label);
+  frame_shortcuts = true;
   rig.close();
   use_ppaa = false;
   mlaa_near_edges_only = true;
@@ -251,23 +266,169 @@ void BM_Instances(benchmark::State& state)
   rig.close();
 }
 
+// Where a frame's time goes: every pass mark waits for the GPU, so each
+// pass's wall time includes its rasterisation (and nothing overlaps: the sum
+// exceeds the frame). Per pass, the median over the frames of its time
+// ("<pass> ms"), the main thread's processor time in it before the wait
+// ("<pass> main ms": vertex shading and binning run there), the fragment
+// shader invocations it caused ("<pass> kfrag", thousands; the software
+// rasteriser counts every covered pixel, before the depth and stencil tests),
+// the pixels that passed those tests ("<pass> kpass") and the vertex shader
+// invocations ("<pass> kvert").
+struct PassTimer
+{
+  struct Sample
+  {
+    double ms = 0, main_ms = 0;
+    GLuint64 frags = 0, verts = 0, passed = 0;
+  };
+  std::map<std::string, std::vector<Sample>> samples;
+  std::map<std::string, Sample> frame;
+  std::string current;
+  std::chrono::steady_clock::time_point start;
+  double cpu_start = 0;
+  GLuint queries[3] = {0, 0, 0};
+  bool query_running = false;
+
+  static PassTimer* active;
+
+  void begin_pass(const char* name)
+  {
+    current = name;
+    glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, queries[0]);
+    glBeginQuery(GL_VERTEX_SHADER_INVOCATIONS_ARB, queries[1]);
+    glBeginQuery(GL_SAMPLES_PASSED, queries[2]);
+    query_running = true;
+    start = std::chrono::steady_clock::now();
+    cpu_start = thread_cpu_ms();
+  }
+
+  void end_pass()
+  {
+    if (!query_running) return;
+    Sample& s = frame[current];
+    s.main_ms += thread_cpu_ms() - cpu_start;
+    flush_gpu();
+    s.ms += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() * 1000.0;
+    glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+    glEndQuery(GL_VERTEX_SHADER_INVOCATIONS_ARB);
+    glEndQuery(GL_SAMPLES_PASSED);
+    GLuint64 v = 0;
+    glGetQueryObjectui64v(queries[0], GL_QUERY_RESULT, &v);
+    s.frags += v;
+    glGetQueryObjectui64v(queries[1], GL_QUERY_RESULT, &v);
+    s.verts += v;
+    glGetQueryObjectui64v(queries[2], GL_QUERY_RESULT, &v);
+    s.passed += v;
+    query_running = false;
+  }
+
+  static void on_mark(const char* name)
+  {
+    if (!strcmp(name, PASS_FULLSCREEN_QUAD)) return;
+    active->end_pass();
+    active->begin_pass(name);
+  }
+
+  void frame_begin()
+  {
+    if (!queries[0]) glGenQueries(3, queries);
+    frame.clear();
+    active = this;
+    pass_mark_hook = on_mark;
+    start_pass_recording();
+    begin_pass("frame start");
+  }
+
+  void frame_end()
+  {
+    end_pass();
+    stop_pass_recording();
+    pass_mark_hook = nullptr;
+    for (auto& p : frame) samples[p.first].push_back(p.second);
+  }
+
+  void report(benchmark::State& state)
+  {
+    for (auto& p : samples) {
+      std::vector<double> ms, fr, vs, ps, mm;
+      for (const Sample& s : p.second) {
+        ms.push_back(s.ms);
+        mm.push_back(s.main_ms);
+        fr.push_back(double(s.frags) / 1000.0);
+        vs.push_back(double(s.verts) / 1000.0);
+        ps.push_back(double(s.passed) / 1000.0);
+      }
+      state.counters[p.first + " ms"] = percentile(ms, 0.5);
+      state.counters[p.first + " main ms"] = percentile(mm, 0.5);
+      state.counters[p.first + " kfrag"] = percentile(fr, 0.5);
+      state.counters[p.first + " kvert"] = percentile(vs, 0.5);
+      state.counters[p.first + " kpass"] = percentile(ps, 0.5);
+    }
+    if (queries[0]) glDeleteQueries(3, queries);
+    queries[0] = queries[1] = queries[2] = 0;
+  }
+};
+PassTimer* PassTimer::active = nullptr;
+
+void BM_FramePasses(benchmark::State& state)
+{
+  const int quality = int(state.range(0));
+  const bool populated = state.range(1) != 0;
+  frame_shortcuts = state.range(2) != 0;
+  use_ppaa = false;
+  use_postfx = true;
+  FrameRig rig;
+  if (!rig.open_warmed_up(state, quality, populated)) return;
+  PassTimer timer;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    timer.frame_begin();
+    FrameRig::frame(true);
+    timer.frame_end();
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  timer.report(state);
+  state.SetLabel(std::string(quality ? "high quality" : "low quality") + ", pass by pass, after a tick" +
+                 (populated ? ", populated" : "") + (frame_shortcuts ? "" : ", every pass whole (before)"));
+  frame_shortcuts = true;
+  rig.close();
+}
+
 }  // namespace
 
 BENCHMARK(BM_Particles)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 BENCHMARK(BM_Instances)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
-// (quality, MLAA (2: the whole-screen passes), after a tick, populated)
+// (quality, MLAA (2: the whole-screen passes), after a tick, populated,
+// frame shortcuts (0: every pass whole, as before))
 BENCHMARK(BM_Frame)
-    ->Args({0, 0, 1, 0})
-    ->Args({1, 0, 1, 0})
-    ->Args({0, 0, 0, 0})
-    ->Args({1, 0, 0, 0})
-    ->Args({0, 1, 1, 0})
-    ->Args({1, 1, 1, 0})
-    ->Args({0, 2, 1, 0})
-    ->Args({1, 2, 1, 0})
-    ->Args({0, 0, 1, 1})
-    ->Args({1, 0, 1, 1})
+    ->Args({0, 0, 1, 0, 1})
+    ->Args({0, 0, 1, 0, 0})
+    ->Args({1, 0, 1, 0, 1})
+    ->Args({1, 0, 1, 0, 0})
+    ->Args({0, 0, 0, 0, 1})
+    ->Args({1, 0, 0, 0, 1})
+    ->Args({0, 1, 1, 0, 1})
+    ->Args({1, 1, 1, 0, 1})
+    ->Args({0, 2, 1, 0, 1})
+    ->Args({1, 2, 1, 0, 1})
+    ->Args({0, 0, 1, 1, 1})
+    ->Args({0, 0, 1, 1, 0})
+    ->Args({1, 0, 1, 1, 1})
+    ->Args({1, 0, 1, 1, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40);
+
+// (quality, populated, frame shortcuts): the frame pass by pass.
+BENCHMARK(BM_FramePasses)
+    ->Args({0, 0, 1})
+    ->Args({1, 0, 1})
+    ->Args({0, 1, 1})
+    ->Args({1, 1, 1})
+    ->Args({0, 1, 0})
+    ->Args({1, 1, 0})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15);

@@ -525,6 +525,16 @@ bool copy_back_buffer_to_texture(Texture tex)
   return true;
 }
 
+bool copy_texture_to_back_buffer(Texture tex)
+{
+  if (!d3d || !tex || !tex->texture || tex->real_width != d3d_wd || tex->real_height != d3d_ht) return false;
+  if (tex->format != rt_format_to_d3d(RT_A8R8G8B8) || color_write_mask != 15) return false;
+  glBindFramebuffer(GL_FRAMEBUFFER, copy_fbo[0]);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex->texture, 0);
+  blit_fbos(copy_fbo[0], bb_fbo, d3d_wd, d3d_ht, d3d_wd, d3d_ht);
+  return true;
+}
+
 // There is no separate scene target in this configuration: the scene is the
 // back buffer.
 void set_scene_target() { set_back_buffer_target(); }

@@ -71,6 +71,10 @@ void set_render_target(Texture tex, int index, bool with_depth);
 void set_back_buffer_target();
 void copy_texture(Texture fromTex, Texture toTex);
 bool copy_back_buffer_to_texture(Texture tex);
+// Copies a screen-size A8R8G8B8 render texture into the back buffer, texel
+// for pixel; false (nothing done) for any other texture or while colour
+// writes are masked.
+bool copy_texture_to_back_buffer(Texture tex);
 void set_scene_target();
 void resolve_scene_target(Texture tex);
 void* lock_texture_for_update(Texture tex, int* pitch);

@@ -7,7 +7,13 @@ const char PASS_FULLSCREEN_QUAD[] = "fullscreen quad";
 
 static DynArray<const char*> pass_marks;
 
-void append_pass_mark(const char* name) { pass_marks.append(1, &name); }
+void (*pass_mark_hook)(const char* name) = nullptr;
+
+void append_pass_mark(const char* name)
+{
+  if (pass_mark_hook) pass_mark_hook(name);
+  pass_marks.append(1, &name);
+}
 
 void start_pass_recording()
 {

@@ -19,6 +19,10 @@ extern const char PASS_FULLSCREEN_QUAD[];
 
 void append_pass_mark(const char* name);
 
+// Called with every mark while recording, before it is appended (null: none).
+// A benchmark uses it to wait for the GPU and time each pass.
+extern void (*pass_mark_hook)(const char* name);
+
 inline void mark_pass(const char* name)
 {
   if (pass_recording) append_pass_mark(name);

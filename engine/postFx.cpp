@@ -1,5 +1,7 @@
 #include "engine/postFx.h"
 
+#include <cmath>
+
 #include <utility>
 
 #include "engine/config.h"
@@ -18,6 +20,7 @@ vec4f postfx_params = {0.f, 0.f, 0.f, 0.f};
 bool use_postfx = true;
 bool use_wireframe = false;
 bool mlaa_near_edges_only = true;
+bool frame_shortcuts = true;
 const char single_rt_defines[] = "SINGLE_RT\0 1\0";
 
 static Shader* postfx_main_shader = nullptr;
@@ -259,6 +262,14 @@ void apply_post_effects()
   if (use_ppaa) apply_mlaa();
 
   set_back_buffer_target();
+  // Without a frame colour both final shaders pass the picture through
+  // unchanged: a copy gives the same pixels without shading each one.
+  const bool no_frame_color = !(postfx_params[3] > 0.f) && std::isfinite(postfx_params[0]) &&
+                              std::isfinite(postfx_params[1]) && std::isfinite(postfx_params[2]);
+  if (frame_shortcuts && no_frame_color && copy_texture_to_back_buffer(scene_tex)) {
+    mark_pass("postfx");
+    return;
+  }
   set_screen_tc_constants();
   if (use_postfx && !use_wireframe) {
     set_shader(postfx_main_shader);

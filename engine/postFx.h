@@ -65,6 +65,13 @@ extern bool use_wireframe;
 // MLAA works only near edges (true, the default); false runs every pass
 // over the whole screen, the slower form kept to compare the two.
 extern bool mlaa_near_edges_only;
+// Shortcuts that reach the same pixels with less work: the land grid is
+// handed to the rasteriser in two halves, the final pass
+// copies the scene image when there is no frame colour, shadow-ball records
+// skip the pixels their spheres cannot shade, the effects pass blends only the
+// pixels its effects reached. Off: every pass drawn whole, for the
+// benchmarks and tests that compare the two.
+extern bool frame_shortcuts;
 
 // Defines of the effect shaders' single-target variants, used when
 // fp_effects_tex exists.

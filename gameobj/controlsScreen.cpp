@@ -123,9 +123,11 @@ public:
     if (waiting >= 0 && in.type == INPUT_KEY_DOWN) {
       // Every key goes to the waiting box, wherever the pointer is; a held
       // key's repeats go nowhere.
-      if (!(in.flags & INPUT_REPEAT) && target != boxes[waiting]) boxKey(waiting, in.key);
       keyTaken = true;
-      if (target != boxes[waiting]) return;
+      if (target != boxes[waiting]) {
+        if (!(in.flags & INPUT_REPEAT)) boxKey(waiting, in.key);
+        return;
+      }
     }
     if (waiting >= 0 && in.type == INPUT_BUTTON_DOWN && target != boxes[waiting]) {
       // A click elsewhere ends the wait (and may start another).

@@ -4,6 +4,7 @@
 
 #include "gameobj/devtools.h"
 #include "gameobj/scenery.h"
+#include "gameshell/gameModes.h"
 #include "gameshell/proximity.h"
 #include "scripting/fxScript.h"
 #include "world/heightmapData.h"
@@ -68,8 +69,9 @@ void Creature::tick(float dt)
   if (flash > 0.f) flash -= dt;
   if (blowTimer > 0.f) blowTimer -= dt;
 
-  // The player within sight draws it; otherwise it wanders.
-  Player* prey = local_player;
+  // The player within sight draws it (only in play: not behind the menus or
+  // in the developer's free flight); otherwise it wanders.
+  Player* prey = cur_game_mode == play_mode ? local_player : nullptr;
   vec4f to_prey = v_zero();
   float prey_dist = 1e9f;
   if (prey) {

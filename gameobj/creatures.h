@@ -1,7 +1,7 @@
 // Creatures: land monsters that crawl over dry ground, birds and wyverns
 // that fly over it. Each wanders on its own, turns on the player when the
-// player comes within sight, and hurts the player when it gets close
-// enough; fire, missiles and lava hurt it, and it dies when its health is
+// player comes within sight during play, and hurts the player when it gets
+// close enough; fire, missiles and lava hurt it, and it dies when its health is
 // gone. Creatures keep their place in the proximity grid up to date (guard
 // towers find them there). A new world gets a few, placed from its seed.
 // Main thread only.

@@ -4,6 +4,7 @@
 
 #include "gameobj/objects.h"
 #include "gameobj/towers.h"
+#include "engine/debug.h"
 #include "engine/input.h"
 #include "engine/random.h"
 #include "scripting/fxScript.h"
@@ -73,6 +74,7 @@ void strike_lightning(vec4f from, vec4f dir, float ahead)
   const vec4f tangent = (end - start) * v_splat(0.4f) + make4f(rnd_float_signed() * 8.f, 0.f, rnd_float_signed() * 8.f, 0.f);
   add_lightning_fx(start, end, tangent, 0.45f, 7.f, 2.5f, 0.7f, 0xFFD0E0FFu, 40);
   call_fx_script("magic_sparkle", end, make4f(0, 1, 0, 0), rgba(0.7f, 0.8f, 1.f, 1.f), 1.5f);
+  debug("lightning struck at (%.1f, %.1f, %.1f)", end[0], end[1], end[2]);
 }
 
 void update_object_effects(float dt)

@@ -2,12 +2,12 @@
 // out through a portal, and saving.
 #include "gameobj/objectKinds.h"
 #include "gameobj/sounds.h"
+#include "gameobj/spellCast.h"
 
 #include "gameshell/gameModes.h"
 #include "world/heightmapData.h"
 
 #include "engine/debug.h"
-#include "engine/visualLog.h"
 
 #include <algorithm>
 #include <cmath>
@@ -168,9 +168,9 @@ void Player::hurt(float amount)
   if (CastleObject* home = castle.get()) {
     const float x = home->pos[0], z = home->pos[2] + PLAYER_RESPAWN_OFFSET;
     pos = make4f(wrap256(x), land_height(x, z) + 2.f, wrap256(z), 1.f);
-    visual_log("You fell, and woke at your castle");
+    show_cast_message("You fell, and woke at your castle");
   } else {
-    visual_log("You fell, and woke again");
+    show_cast_message("You fell, and woke again");
   }
   debug("gameobj: the player fell");
 }

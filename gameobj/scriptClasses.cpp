@@ -37,7 +37,7 @@ void place_portal(int x, int z, int target)
 const float CREATURES_KEEP_OFF_CASTLE = 32.f;
 
 // The objects of a new world from its entry: {seed, castle = {x, z},
-// portals = [{x, z, target}, ...]}.
+// portals = [{x, z, target}, ...]} (a portal without a target leads nowhere).
 void place_world_objects(sqbind::SqObject w)
 {
   using namespace sqbind;
@@ -63,7 +63,10 @@ void place_world_objects(sqbind::SqObject w)
     SqObject p = SqObject::fromStack(vm, -1);
     read.push_back(get_int_slot(vm, p.o, "x"));
     read.push_back(get_int_slot(vm, p.o, "z"));
-    read.push_back(get_int_slot(vm, p.o, "target"));
+    SQInteger target = -1;
+    sq_pushstring(vm, "target", -1);
+    if (SQ_SUCCEEDED(sq_rawget(vm, -2)) && sq_gettype(vm, -1) == OT_INTEGER) sq_getinteger(vm, -1, &target);
+    read.push_back(int(target));
   }
   const uint32_t seed = uint32_t(get_int_slot(vm, w.o, "seed"));
 

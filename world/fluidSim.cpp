@@ -603,9 +603,13 @@ inline bool flow_out4(const StepFactors& f, Water* dst, int x, int z, vec4f A)
 
   // The amount of the first cell was just written by the group before: read
   // it alone (a wider read of a value still on its way to memory waits for
-  // it), and the velocities from reads that start after it.
+  // it), and the velocities from reads that start after it: (u, w, foam) and
+  // the next cell's amount; the last record is read whole (a read past it
+  // could leave the grid) and turned to the same order.
   vec4f amt = amounts4(dst + i);
-  vec4f u = v_ldu(&dst[i].u), w = v_ldu(&dst[i + 1].u), r2 = v_ldu(&dst[i + 2].u), r3 = v_ldu(&dst[i + 3].u);
+  vec4f last = v_ld(&dst[i + 3].amount);
+  vec4f u = v_ldu(&dst[i].u), w = v_ldu(&dst[i + 1].u), r2 = v_ldu(&dst[i + 2].u);
+  vec4f r3 = _mm_shuffle_ps(last, last, _MM_SHUFFLE(0, 3, 2, 1));
   _MM_TRANSPOSE4_PS(u, w, r2, r3);
   const vec4f zero = v_zero();
 

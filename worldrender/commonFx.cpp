@@ -305,6 +305,10 @@ void update_common_fx(float dt)
   update_lightning(dt);
 }
 
+// Stencil comparisons, and the bit of the effects' marks (the scene passes
+// use the two lowest bits).
+enum { CMP_EQUAL = 3, CMP_ALWAYS = 8, EFFECT_STENCIL_BIT = 0x80 };
+
 void render_common_fx(float t, float f)
 {
   common_fx_stats.last_t = t;
@@ -320,6 +324,13 @@ void render_common_fx(float t, float f)
     set_render_target(gbuf2, 1, false);
   }
   clear_view_color(0);
+  // Every pixel an effect reaches gets the top stencil bit, so the composite
+  // can leave the others (where the cleared target would add nothing) alone.
+  const bool mark = frame_shortcuts;
+  if (mark) {
+    set_stencil_test(EFFECT_STENCIL_BIT, EFFECT_STENCIL_BIT, CMP_ALWAYS);
+    set_stencil_replace_bits(EFFECT_STENCIL_BIT);
+  }
 
   set_vertex_decl(fx.particleDecl);
   set_vb(0, fx.quadVB, 0, 4);
@@ -361,9 +372,14 @@ void render_common_fx(float t, float f)
   set_vs_constants(16, c16, 1);
   set_zenable(false);
   set_blend_prealpha();
+  if (mark) {
+    set_stencil_replace_bits(0);
+    set_stencil_test(EFFECT_STENCIL_BIT, EFFECT_STENCIL_BIT, CMP_EQUAL);
+  }
   if (use_wireframe) set_wireframe(false);
   draw_postfx();
   if (use_wireframe) set_wireframe(true);
+  if (mark) set_stencil_test(0, 0, CMP_ALWAYS);
   set_blend_none();
   set_cull_mode(1);
   set_zenable(true);

@@ -10,6 +10,7 @@
 #include "engine/debug.h"
 #include "engine/debugDraw.h"
 #include "engine/dynVBWriter.h"
+#include "engine/postFx.h"
 #include "worldrender/scenePasses.h"
 #include "worldrender/sky.h"
 
@@ -172,6 +173,12 @@ void end_render_shadows()
   set_blend_multiply();
   const float c15[4] = {0.125f, 0.2222222f, -1.f, -1.f};
   set_vs_constants(15, c15, 1);
+  // The sun and the view-projection let each record skip the pixels its
+  // spheres cannot shade.
+  vec4f sun = sky_sun_dir;
+  sun[3] = frame_shortcuts ? 1.f : 0.f;
+  set_vs_constants(21, (const float*)&sun, 1);
+  set_vs_constants(22, &cur_glob_tm.m[0][0], 4);
   set_vb(0, quad_vb, 0, 4);
   set_ib(quad_ib);
 

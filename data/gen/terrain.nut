@@ -224,7 +224,7 @@ function shape_glacier(w)
 function shape_canyons(w)
 {
   add_simplex_noise(0.0, 6.0, 4, 3, 0.5);
-  apply_height_mask(null, @(h) h + 16.0);
+  apply_height_mask(HmapMask(16.0), null);
   cut_canyons(15.0, 3.0, 0.14);
   cut_canyons(6.0, 6.0, 0.05);
   add_terraces(3.0, 0.12);

@@ -248,7 +248,8 @@ function build_world(w)
   // the kind's share of the world.
   if (kind.water > 0.0) {
     local sea = height_quantile(sample_heights(), kind.water);
-    apply_height_mask(null, @(h) h - sea);
+    // Every height less `sea`, added as a constant mask of -sea (the same sum).
+    apply_height_mask(HmapMask(-sea), null);
   }
 
   // Erosion may have nibbled at the pads.

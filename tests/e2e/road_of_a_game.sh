@@ -117,13 +117,18 @@ names = [("heights", 0, 0x40000), ("target heights", 0x40000, 0x80000), ("surfac
 for name, a, b in names:
     assert left[HDR + a:HDR + b] == now[HDR + a:HDR + b], name + " differ"
 # The objects after the sun and camera are the plug-in's: a magic word, a count
-# and 21-byte records (kind 0 player, 1 castle, 2 portal; serial; x, y, z; one
-# integer).
+# and records of a class index (1 player, 40 castle), a serial id, x, y, z and
+# the length of the object's own state, which follows.
 def objects(f):
     o = f[HDR + BLOCK + 32:]
     magic, n = struct.unpack_from("<II", o, 0)
-    recs = [struct.unpack_from("<BIfffi", o, 8 + 21 * i) for i in range(n)]
-    return [r for r in recs if r[0] == 0], [r for r in recs if r[0] == 1]
+    recs, at = [], 8
+    for i in range(n):
+        r = struct.unpack_from("<BIfffI", o, at)
+        recs.append(r)
+        at += 21 + r[5]
+    assert at == len(o), "object records end at %d of %d" % (at, len(o))
+    return [r for r in recs if r[0] == 1], [r for r in recs if r[0] == 40]
 players, castles = objects(now)
 assert len(players) == 1, "players: %d" % len(players)
 entered_players, _ = objects(open(sys.argv[3], "rb").read())

@@ -7,6 +7,7 @@
 #include "gameobj/creatures.h"
 #include "gameobj/objects.h"
 #include "gameobj/towers.h"
+#include "gameshell/gameModes.h"
 
 #include <cmath>
 
@@ -36,11 +37,17 @@ TEST_F(GameobjWorld, ACreatureCloseToThePlayerHurtsItAndOneFarOffDoesNot)
     remove_all_gameobj();
     Player* p = player_at(make4f(100.f, 3.f, 100.f, 1.f));
     ASSERT_TRUE(run(c.script)) << c.script;
+    set_game_mode(play_mode);
     ticks(40);
     if (c.hurts)
       EXPECT_LT(p->health, PLAYER_MAX_HEALTH) << c.script;
     else
       EXPECT_EQ(p->health, PLAYER_MAX_HEALTH) << c.script;
+    // Outside play (behind the menus) they leave the player alone.
+    const float health = p->health;
+    set_game_mode(nullptr);
+    ticks(40);
+    EXPECT_EQ(p->health, health) << c.script;
   }
 }
 
@@ -106,8 +113,9 @@ TEST_F(GameobjWorld, ANewWorldsCreaturesFollowItsSeed)
   auto placed = [&](int seed) {
     remove_all_gameobj();
     std::string script = "place_world_objects({seed = " + std::to_string(seed) +
-                         ", castle = {x = 128, z = 128}, portals = [{x = 20, z = 30, target = 2}]});";
+                         ", castle = {x = 128, z = 128}, portals = [{x = 20, z = 30, target = 2}, {x = 40, z = 30}]});";
     EXPECT_TRUE(run(script.c_str()));
+    EXPECT_EQ(WorldPortal_list.num, 2);
     std::vector<float> at;
     auto add = [&](auto& list) {
       for (void* c : list) {
@@ -127,15 +135,16 @@ TEST_F(GameobjWorld, ANewWorldsCreaturesFollowItsSeed)
   EXPECT_EQ(BirdMonster_list.num, 2);
   EXPECT_EQ(WyvernMonster_list.num, 1);
   EXPECT_EQ(CastleObject_list.num, 1);
-  ASSERT_EQ(WorldPortal_list.num, 1);
+  ASSERT_EQ(WorldPortal_list.num, 2);
   EXPECT_EQ(static_cast<WorldPortal*>(WorldPortal_list[0])->target, 2);
+  EXPECT_EQ(static_cast<WorldPortal*>(WorldPortal_list[1])->target, -1);
   EXPECT_GT(TreeObject_list.num, 0);
   EXPECT_EQ(placed(5), first);
   EXPECT_NE(placed(6), first);
 
   // A broken entry places nothing at all.
   remove_all_gameobj();
-  EXPECT_FALSE(run("place_world_objects({seed = 1, castle = {x = 1, z = 2}, portals = [{x = 1}]});"));
+  EXPECT_FALSE(run("place_world_objects({seed = 1, castle = {x = 1, z = 2}, portals = [{z = 1}]});"));
   EXPECT_EQ(CastleObject_list.num, 0);
   EXPECT_EQ(LandMonster_list.num, 0);
 }

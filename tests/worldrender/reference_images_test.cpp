@@ -16,6 +16,7 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
+#include "engine/postFx.h"
 #include "scene_objects.h"
 #include "scene_test_fixture.h"
 #include "support/test_dir.h"
@@ -160,6 +161,33 @@ class PopulatedReferenceImageTest : public ReferenceImageTest<QUALITY>
     ReferenceImageTest<QUALITY>::SetUp();
     scene_objects::populate();
   }
+
+  // The frame's shortcuts (the land grid in two halves, the final copy,
+  // shadow-ball pixels skipped where no sphere reaches, the effects composite
+  // limited to the pixels the effects reached) leave every
+  // pixel as the whole passes draw it, at a size where the shadow tiles and
+  // the effects cover many pixels.
+  static void expect_shortcuts_keep_the_picture()
+  {
+    SceneFixture<QUALITY>::resize(640, 360);
+    std::vector<uint8_t> whole, shortcut;
+    for (bool on : {false, true}) {
+      frame_shortcuts = on;
+      ReferenceImageTest<QUALITY>::draw_frame_picture();
+      (on ? shortcut : whole) = back_buffer_rgba();
+    }
+    frame_shortcuts = true;
+    ASSERT_EQ(whole.size(), size_t(640) * 360 * 4);
+    ASSERT_EQ(whole.size(), shortcut.size());
+    int differing = 0, worst = 0;
+    for (size_t i = 0; i < whole.size(); i += 4) {
+      int d = 0;
+      for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(whole[i + c]) - int(shortcut[i + c])));
+      worst = std::max(worst, d);
+      differing += d != 0;
+    }
+    EXPECT_EQ(differing, 0) << "largest channel difference " << worst;
+  }
 };
 
 typedef PopulatedReferenceImageTest<0> LowQualityPopulatedImageTest;
@@ -176,3 +204,7 @@ TEST_F(HighQualityPopulatedImageTest, CastleVillageTreesPortalAndEffects)
   draw_frame_picture();
   compare_with_reference("scene_objects_high.png");
 }
+
+TEST_F(LowQualityPopulatedImageTest, ShortcutsKeepThePicture) { expect_shortcuts_keep_the_picture(); }
+
+TEST_F(HighQualityPopulatedImageTest, ShortcutsKeepThePicture) { expect_shortcuts_keep_the_picture(); }

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "engine/config.h"
 #include "engine/d3d_render.h"
 #include "engine/d3d_shaders.h"
 #include "engine/dynVBWriter.h"
+#include "engine/postFx.h"
 #include "inst_test_mesh.h"
 #include "object_render_fixture.h"
 #include "worldrender/renderInst.h"
@@ -181,5 +183,50 @@ TEST_F(ShadowBallsTest, ABallDarkensOnlyTheGroundUnderItsTiles)
   EXPECT_GT(dark, 0);
   // The texel under the ball is in shade.
   EXPECT_LT(texture_pixel(target, WIDTH / 8, HEIGHT / 8) & 255, 128u);
+}
+
+// Each record skips the pixels of its tile its spheres cannot shade: the
+// shadow image must come out texel for texel as when every pixel is
+// computed, for high and low suns, small and large balls, balls over the
+// tile edges and one whose shadow reaches up past the camera.
+TEST_F(ShadowBallsTest, SkippedPixelsLeaveTheShadowImageAsComputedOnes)
+{
+  const auto unit = [](float x, float y, float z) {
+    const float l = std::sqrt(x * x + y * y + z * z);
+    return make4f(x / l, y / l, z / l, 0.f);
+  };
+  const vec4f suns[] = {unit(0, 1, 0), unit(0.6f, 0.5f, 0.3f), unit(-0.2f, 0.15f, -0.9f)};
+  struct Ball
+  {
+    float dx, y, dz, r;
+  } balls[] = {{0, 1.5f, 0, 3}, {3.1f, 0.4f, -2.2f, 0.3f}, {-6, 2, 4, 4.5f}, {5.5f, 0.2f, 5.5f, 0.05f},
+               {-2, 18.5f, 1, 1.2f}, {9, 1, -4, 2.7f}, {-9.5f, 0.5f, -5, 1.9f}, {1, 3, 3, 0.002f}};
+  for (const vec4f& sun : suns) {
+    sky_sun_dir = sun;
+    set_ps_constants(0, (const float*)&sun, 1);
+    std::vector<uint32_t> whole, shrunk;
+    for (bool shortcuts : {false, true}) {
+      frame_shortcuts = shortcuts;
+      set_render_target(target, 0, false);
+      start_render_shadows();
+      // Enough balls per tile for records of every size.
+      for (int copy = 0; copy < 3; ++copy)
+        for (const Ball& b : balls)
+          render_shadow_ball(make4f(CAM_X + b.dx + 0.37f * copy, b.y, CAM_Z + b.dz - 0.21f * copy, 1.f), b.r);
+      end_render_shadows();
+      std::vector<uint32_t>& out = shortcuts ? shrunk : whole;
+      for (int y = 0; y < HEIGHT / 4; ++y)
+        for (int x = 0; x < WIDTH / 4; ++x) out.push_back(texture_pixel(target, x, y));
+    }
+    frame_shortcuts = true;
+    int shaded = 0, differing = 0;
+    for (size_t i = 0; i < whole.size(); ++i) {
+      shaded += whole[i] != 0xFFFFFFFFu;
+      differing += whole[i] != shrunk[i];
+    }
+    EXPECT_GT(shaded, 20) << "sun " << sun[0] << "," << sun[1] << "," << sun[2];
+    EXPECT_EQ(differing, 0) << "sun " << sun[0] << "," << sun[1] << "," << sun[2];
+  }
+  sky_sun_dir = make4f(0, 1, 0, 0);
 }
 }  // namespace
