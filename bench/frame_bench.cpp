@@ -14,6 +14,10 @@
 // live particles updated and drawn by the effects pass; 5,000 instances of
 // one mesh drawn. Their cpu_ms is the main thread's processor time, without
 // the software rasteriser's threads.
+// The frames run with the frame shortcuts (engine/postFx.h) and, side by
+// side, without them ("every pass whole (before)"). BM_FramePasses times a
+// frame pass by pass (see PassTimer); BM_ShadowBalls the shadow-ball pass
+// of a frame with many small balls.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -348,6 +352,20 @@ struct PassTimer
     for (auto& p : frame) samples[p.first].push_back(p.second);
   }
 
+  // Frames after a tick, each timed pass by pass, reported.
+  static void time_frames(benchmark::State& state)
+  {
+    PassTimer timer;
+    for (auto _ : state) {
+      auto t0 = std::chrono::steady_clock::now();
+      timer.frame_begin();
+      FrameRig::frame(true);
+      timer.frame_end();
+      state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    timer.report(state);
+  }
+
   void report(benchmark::State& state)
   {
     for (auto& p : samples) {
@@ -380,17 +398,43 @@ void BM_FramePasses(benchmark::State& state)
   use_postfx = true;
   FrameRig rig;
   if (!rig.open_warmed_up(state, quality, populated)) return;
-  PassTimer timer;
-  for (auto _ : state) {
-    auto t0 = std::chrono::steady_clock::now();
-    timer.frame_begin();
-    FrameRig::frame(true);
-    timer.frame_end();
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-  }
-  timer.report(state);
+  PassTimer::time_frames(state);
   state.SetLabel(std::string(quality ? "high quality" : "low quality") + ", pass by pass, after a tick" +
                  (populated ? ", populated" : "") + (frame_shortcuts ? "" : ", every pass whole (before)"));
+  frame_shortcuts = true;
+  rig.close();
+}
+
+// The shadow-ball pass of the populated high-quality frame with 2,000 more
+// small balls (radius 0.3 to 0.7, like stones and bushes) standing on the
+// ground in front of the camera: its time and pixels by the pass timer,
+// with the pixels no sphere can shade skipped (range 1) or computed (0).
+void BM_ShadowBalls(benchmark::State& state)
+{
+  frame_shortcuts = state.range(0) != 0;
+  use_ppaa = false;
+  use_postfx = true;
+  FrameRig rig;
+  if (!rig.open_warmed_up(state, 1, true)) return;
+  static void (*objects_shadows)(float) = nullptr;
+  objects_shadows = render_gameobj_shadow;
+  render_gameobj_shadow = [](float t) {
+    if (objects_shadows) objects_shadows(t);
+    const Matrix44 cam = scene_test_camera();
+    for (int i = 0; i < 2000; ++i) {
+      const vec4f at = cam.row[3] + cam.row[2] * (6.f + float(i / 50) * 1.5f) + cam.row[0] * (float(i % 50) - 24.5f);
+      const float r = 0.3f + float(i % 5) * 0.1f;
+      const int cell = HeightmapData::cell_index(int(at[0]), int(at[2]));
+      render_shadow_ball(make4f(at[0], HeightmapData::hmap[cell] + r, at[2], 1.f), r);
+    }
+  };
+  PassTimer::time_frames(state);
+  for (const char* pass : {"light", "composite", "land", "objects", "sky", "water", "horizon", "effects"})
+    for (const char* what : {" ms", " main ms", " kfrag", " kpass", " kvert"})
+      state.counters.erase(std::string(pass) + what);
+  state.SetLabel(std::string("2,000 more shadow balls, high quality") +
+                 (frame_shortcuts ? "" : ", every pixel computed (before)"));
+  render_gameobj_shadow = objects_shadows;
   frame_shortcuts = true;
   rig.close();
 }
@@ -432,3 +476,6 @@ BENCHMARK(BM_FramePasses)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(15);
+
+// (frame shortcuts)
+BENCHMARK(BM_ShadowBalls)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);

@@ -35,6 +35,11 @@ void vsh()
 #ifdef PSH
 void psh()
 {
+  // The surfaces that close the shores come down to the ground at the dry
+  // cells round the lava. Where the lava is thinner than the depth can tell
+  // from the ground it lies on the ground itself: drawn, it would glow in
+  // lines along the edges of the land's triangles.
+  if (depth_speed.x < 1.0 / 128.0) discard;
   vec3 n = normalize(textureLod(s1, tc_nrm, 0.0).xyz * 2.0 - 1.0);
   float w = clamp(ps_c[12].x, 0.0, 1.0);
   vec4 melt = texture(s4, flow_tc.xy) * w + texture(s4, flow_tc.zw) * (1.0 - w);

@@ -186,11 +186,12 @@ void init_gui_styles()
     s.addSheet(new FlagSelector(ITEM, 1, true), gui_prop<3>(0xCC305070u, gui_prop<12>(0xFFFFDD55u)));
     s.addSheet(new FlagSelector(ITEM, 2, false, true), gui_prop<3>(0xFF203040u));
     s.addSheet(new FlagSelector(TIP, 0), gui_behaviors_prop("tooltip_box\0"));
+    // Key boxes are opaque: the border box lies behind the whole fill.
     s.addSheet(new FlagSelector(KEYBOX, 0),
-               gui_prop<3>(0xAA000000u, gui_prop<10>(0x80A0A0A0u, gui_prop<4>(1.f, gui_prop<20>(v_splat(6.f),
+               gui_prop<3>(0xFF0C1014u, gui_prop<10>(0xFF707880u, gui_prop<4>(1.f, gui_prop<20>(v_splat(6.f),
                gui_prop<12>(0xFFFFFFFFu, gui_behaviors_prop("solid_box\0keybox\0")))))));
     s.addSheet(new FlagSelector(KEYBOX, 1, true), gui_prop<10>(0xFFFFDD55u));
-    s.addSheet(new FlagSelector(KEYBOX | WAITING, 2), gui_prop<3>(0xDD805018u, gui_prop<10>(0xFFFFDD55u)));
+    s.addSheet(new FlagSelector(KEYBOX | WAITING, 2), gui_prop<3>(0xFF805018u, gui_prop<10>(0xFFFFDD55u)));
   }
   if (!tooltip_style.sheets.num) {
     tooltip_style.addSheet(new FlagSelector(TOOLTIP, 0),

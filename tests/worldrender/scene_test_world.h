@@ -65,3 +65,24 @@ inline void build_scene_test_world()
 // Above the lake's southern shore, looking north over the water toward the
 // lava and the far hills, a little down, with the sky above.
 inline Matrix44 scene_test_camera() { return scene_doubles::make_camera(make4f(100.f, 22.f, 112.f, 1.f), 0.45f, -0.12f); }
+
+// A world for a single test: each cell at height(x, z), in one colour, with
+// fluid(x, z, height) of water (above 0) or lava (below 0), the fluid
+// surfaces made for it.
+template <typename Height, typename Fluid>
+void make_plain_test_world(Height height, uint32_t color, Fluid fluid)
+{
+  using namespace HeightmapData;
+  for (int z = 0; z < HMAP_SIZE; ++z)
+    for (int x = 0; x < HMAP_SIZE; ++x) {
+      int i = cell_index(x, z);
+      hmap[i] = height(x, z);
+      surface[i].color = color;
+      water[z][x] = Water{fluid(x, z, hmap[i]), 0.f, 0.f, 0.f};
+    }
+  memcpy(target_hmap, hmap, sizeof(hmap));
+  memcpy(tmpw, water, sizeof(WaterRow) * HMAP_SIZE);
+  reset_fluid_surfaces();
+  update_fluid_surfaces(0.05f);
+  update_fluid_surfaces(0.05f);
+}

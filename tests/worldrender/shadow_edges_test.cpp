@@ -10,21 +10,12 @@ namespace
 // slope rising from z = 70 by one unit in two, all of one colour.
 void ridge_and_slope_world(bool ridge)
 {
-  using namespace HeightmapData;
-  for (int z = 0; z < HMAP_SIZE; ++z)
-    for (int x = 0; x < HMAP_SIZE; ++x) {
-      int i = cell_index(x, z);
-      float h = 0.f;
-      if (ridge && z >= 60 && z <= 62) h = 6.f;
-      if (z >= 70 && z < 150) h = float(z - 70) * 0.5f;
-      hmap[i] = h;
-      surface[i].color = 0xFF70A050u;
-      water[z][x] = Water{0.f, 0.f, 0.f, 0.f};
-    }
-  memcpy(target_hmap, hmap, sizeof(hmap));
-  memcpy(tmpw, water, sizeof(WaterRow) * HMAP_SIZE);
-  reset_fluid_surfaces();
-  update_fluid_surfaces(0.05f);
+  make_plain_test_world(
+      [ridge](int, int z) {
+        if (z >= 70 && z < 150) return float(z - 70) * 0.5f;
+        return ridge && z >= 60 && z <= 62 ? 6.f : 0.f;
+      },
+      0xFF70A050u, [](int, int, float) { return 0.f; });
 }
 
 // The sun high from +x; a ball between it and the slope shades the slope

@@ -20,21 +20,10 @@ float swell(int x, int z)
 template <typename Surface>
 void flood_world(Surface level, bool rough_bed)
 {
-  using namespace HeightmapData;
   std::mt19937 rng(99);
   std::uniform_real_distribution<float> bed(0.f, 3.5f);
-  for (int z = 0; z < HMAP_SIZE; ++z)
-    for (int x = 0; x < HMAP_SIZE; ++x) {
-      int i = cell_index(x, z);
-      hmap[i] = rough_bed ? bed(rng) : 0.f;
-      HeightmapData::surface[i].color = 0xFF806040u;
-      water[z][x] = Water{level(x, z) - hmap[i], 0.f, 0.f, 0.f};
-    }
-  memcpy(target_hmap, hmap, sizeof(hmap));
-  memcpy(tmpw, water, sizeof(WaterRow) * HMAP_SIZE);
-  reset_fluid_surfaces();
-  update_fluid_surfaces(0.05f);
-  update_fluid_surfaces(0.05f);
+  make_plain_test_world([&](int, int) { return rough_bed ? bed(rng) : 0.f; }, 0xFF806040u,
+                        [&](int x, int z, float h) { return level(x, z) - h; });
 }
 }  // namespace
 
