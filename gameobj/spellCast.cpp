@@ -111,7 +111,7 @@ bool cast_spell(int id, const SpellAim& aim)
     return false;
   }
   local_player->mana -= cost;
-  debug("gameobj: cast %s", info->displayName);
+  debug("gameobj: cast %s (mana %.0f left)", info->displayName, local_player->mana);
   return true;
 }
 

@@ -20,7 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <functional>
 #include <vector>
 
@@ -496,5 +499,78 @@ TEST_F(GameobjSpells, TheSpellScreenChoosesTheSpellsOfTheButtons)
   update_spells_ui(DT);
   end_input_frame();
   EXPECT_EQ(MeteorMissile_list.num, 1);
+}
+
+// Spells in the middle of their work save with the world and go on after a
+// load exactly as they would have; a damaged state is refused and leaves
+// the objects as they were.
+TEST_F(GameobjSpells, LiveSpellsSaveLoadAndGoOnAsBefore)
+{
+  const int kinds[] = {47, 46, 49, 39, 43, 40};
+  for (int id : kinds) {
+    player()->mana = 100.f;
+    cast_left(id);
+  }
+  ticks(3);
+  ASSERT_EQ(WaterSource_list.num, 1);
+  ASSERT_EQ(LavaSource_list.num, 1);
+  ASSERT_EQ(ThunderstormObject_list.num, 1);
+  ASSERT_EQ(Fireball_list.num + MeteorMissile_list.num + Waterball_list.num, 3);
+  auto saved = [] {
+    MemoryOutputBuffer out;
+    save_gameobjs(out);
+    return std::string(out.bytes.data, out.bytes.data + out.bytes.num);
+  };
+  auto load = [](const std::string& bytes) {
+    MemoryInputStream in(bytes.data(), int(bytes.size()));
+    load_gameobjs(in);
+  };
+  const std::string first = saved();
+  std::vector<Water> fluid_before(&water[0][0], &water[0][0] + HMAP_CELLS);
+  std::vector<float> targets_before(target_hmap, target_hmap + HMAP_CELLS);
+  std::vector<float> heights_before(hmap, hmap + HMAP_CELLS);  // lava meeting water raises the land
+
+  // What the world does with the live spells over a second ...
+  ticks(20);
+  std::vector<float> water_after;
+  for (int i = 0; i < HMAP_CELLS; ++i) water_after.push_back(water[i >> 8][i & 255].amount);
+  std::vector<float> targets_after(target_hmap, target_hmap + HMAP_CELLS);
+
+  // ... it does the same with the loaded ones.
+  remove_all_gameobj();
+  std::copy(fluid_before.begin(), fluid_before.end(), &water[0][0]);
+  std::copy(targets_before.begin(), targets_before.end(), target_hmap);
+  std::copy(heights_before.begin(), heights_before.end(), hmap);
+  load(first);
+  EXPECT_EQ(saved(), first);
+  local_player = Player_list[0];
+  ticks(20);
+  for (int i = 0; i < HMAP_CELLS; ++i) {
+    ASSERT_EQ(water[i >> 8][i & 255].amount, water_after[i]) << i;
+    ASSERT_EQ(target_hmap[i], targets_after[i]) << i;
+  }
+
+  // The water source's time left as NaN: refused, nothing made or lost.
+  remove_all_gameobj();
+  load(first);
+  local_player = Player_list[0];
+  std::string bad = first;
+  int p = 8;
+  bool patched = false;
+  for (uint32_t i = 0; i < *reinterpret_cast<const uint32_t*>(&first[4]); ++i) {
+    uint32_t state;
+    memcpy(&state, &first[p + 17], 4);
+    if (first[p] == 2) {  // WaterSource: radius, rate, time left
+      const float nan = std::nanf("");
+      memcpy(&bad[p + 21 + 8], &nan, 4);
+      patched = true;
+    }
+    p += 21 + int(state);
+  }
+  ASSERT_TRUE(patched);
+  MemoryInputStream in(bad.data(), int(bad.size()));
+  EXPECT_THROW(load_gameobjs(in), InputStream::Exception);
+  EXPECT_EQ(WaterSource_list.num, 1);
+  EXPECT_EQ(saved(), first);
 }
 }  // namespace
