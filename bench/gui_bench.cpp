@@ -13,6 +13,7 @@
 // What the plug-in's widgets take from the game, without the game.
 GuiStyle common_style, spells_style, tooltip_style;
 RenderBatch gui_batch(32768 * 20);
+DistFont default_font;  // never loaded here: labels take the fallback path
 void register_uni_viewer() {}
 
 namespace
