@@ -135,6 +135,12 @@ TEST(ScriptLimits, MalformedScriptsAreCompileErrors)
       "local h; i || h = 1",
       "local h; i && h <- 1",
       "function f(h) { return function() { -h = 1 } }",
+      // Bare `base` changed, and the result of a prefix increment.
+      "class A { function f() { ++base } }",
+      "class A { function f() { base-- } }",
+      "class A { function f() { delete base } }",
+      "class A { function f() { class base {} } }",
+      "local x = 0; ++ ++x",
   };
   TestVM t;
   for (const char* src : sources) {
@@ -154,4 +160,7 @@ TEST(ScriptLimits, MalformedScriptsAreCompileErrors)
   EXPECT_TRUE(t.run("local a = 1; a = a + 2; a += 3; local b = -a; b = (a || b) ? a * 2 : 0; "
                     "local o = {v = 0}; o.v <- b + 1; r <- (function(h) { return function() { h = h + 1; return h; } })(b)();"));
   EXPECT_EQ(t.evalInt("r"), 13);
+  EXPECT_TRUE(t.run("class A { x = 1; function f() { return ++x; } } class B extends A { function f() { return base.f() * 10; } } "
+                    "local t = {a = 1, b = 2}; delete t.a; local y = 1; ++y; y++; q <- B().f() + y + t.len();"));
+  EXPECT_EQ(t.evalInt("q"), 20 + 3 + 1);
 }
