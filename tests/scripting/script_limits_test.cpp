@@ -127,6 +127,20 @@ TEST(ScriptLimits, MalformedScriptsAreCompileErrors)
       "a.b-- = 1",
       "for (local i = 0; i < 3; i++) { ) }",
       "for (local i = 0; i < 3; i++) for (local j = 0; j < 3; j++) { local k = ; }",
+      // An operand of an operator followed by an assignment: a local, a
+      // variable of the enclosing function, logical and unary operators.
+      "local h; i + h = 1",
+      "function f(h) { return function() { i + h = 1 } }",
+      "local h; i < h += 1",
+      "local h; i || h = 1",
+      "local h; i && h <- 1",
+      "function f(h) { return function() { -h = 1 } }",
+      // Bare `base` changed, and the result of a prefix increment.
+      "class A { function f() { ++base } }",
+      "class A { function f() { base-- } }",
+      "class A { function f() { delete base } }",
+      "class A { function f() { class base {} } }",
+      "local x = 0; ++ ++x",
   };
   TestVM t;
   for (const char* src : sources) {
@@ -142,4 +156,11 @@ TEST(ScriptLimits, MalformedScriptsAreCompileErrors)
   EXPECT_TRUE(t.run("s <- 0; for (local i = 0; i < 4; i++) for (local j = 0; j < 3; j++) s += i * j; "
                     "local a = [1]; a[0]++; s += a[0]--; s += a[0];"));
   EXPECT_EQ(t.evalInt("s"), 18 + 2 + 1);
+  // Operators and assignments together still compile and run as before.
+  EXPECT_TRUE(t.run("local a = 1; a = a + 2; a += 3; local b = -a; b = (a || b) ? a * 2 : 0; "
+                    "local o = {v = 0}; o.v <- b + 1; r <- (function(h) { return function() { h = h + 1; return h; } })(b)();"));
+  EXPECT_EQ(t.evalInt("r"), 13);
+  EXPECT_TRUE(t.run("class A { x = 1; function f() { return ++x; } } class B extends A { function f() { return base.f() * 10; } } "
+                    "local t = {a = 1, b = 2}; delete t.a; local y = 1; ++y; y++; q <- B().f() + y + t.len();"));
+  EXPECT_EQ(t.evalInt("q"), 20 + 3 + 1);
 }
