@@ -17,31 +17,12 @@ BUILD_DIR=$(dirname "$GAME_DIR")
 start_xvfb
 SLOT="$XDG_DATA_HOME/Quillmere/saves/0"
 
-count() { grep -cF -- "$2" "$1" 2>/dev/null || true; }
-wait_count() {
-  local file=$1 text=$2 n=$3 secs=$4
-  for _ in $(seq $((secs * 10))); do
-    [ "$(count "$file" "$text")" -ge "$n" ] && return 0
-    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended while waiting for: $text"
-    sleep 0.1
-  done
-  return 1
-}
-shot() {
-  if command -v import >/dev/null; then
-    import -window "$WIN" "$BUILD_DIR/$1" || fail "screenshot $1 failed"
-  fi
-}
 
 log="$WORK/game.log"
 start_game "$log"
-# No creatures in the new world (Ctrl+M): they would bring the flying
-# player down between the casts.
-xdotool keydown --window "$WIN" ctrl
-sleep 0.4
-keys m
-xdotool keyup --window "$WIN" ctrl
-wait_for_log "$log" "gameobj: monster spawn off" 5 || fail "monster spawning did not switch off"
+# No creatures in the new world: they would bring the flying player down
+# between the casts.
+monsters_off
 keys Return  # "New game"
 wait_for_log "$log" "generated universe in" 60 || fail "no universe after 'New game'"
 sleep 1

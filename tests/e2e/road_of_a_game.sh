@@ -14,24 +14,6 @@ BUILD_DIR=$(dirname "$GAME_DIR")
 start_xvfb
 SLOT="$XDG_DATA_HOME/Quillmere/saves/0"
 
-count() { grep -cF -- "$2" "$1" 2>/dev/null || true; }
-
-# wait_count FILE TEXT N SECONDS: until TEXT is in FILE at least N times.
-wait_count() {
-  local file=$1 text=$2 n=$3 secs=$4
-  for _ in $(seq $((secs * 10))); do
-    [ "$(count "$file" "$text")" -ge "$n" ] && return 0
-    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended while waiting for: $text"
-    sleep 0.1
-  done
-  return 1
-}
-
-shot() {
-  if command -v import >/dev/null; then
-    import -window "$WIN" "$BUILD_DIR/$1" || fail "screenshot $1 failed"
-  fi
-}
 
 ms_now() { echo $(($(date +%s%N) / 1000000)); }
 

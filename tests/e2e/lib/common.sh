@@ -71,6 +71,20 @@ wait_for_log() {
   return 1
 }
 
+# count FILE TEXT: how many lines of FILE hold TEXT (0 for no file).
+count() { grep -cF -- "$2" "$1" 2>/dev/null || true; }
+
+# wait_count FILE TEXT N SECONDS: until TEXT is in FILE at least N times.
+wait_count() {
+  local file=$1 text=$2 n=$3 secs=$4
+  for _ in $(seq $((secs * 10))); do
+    [ "$(count "$file" "$text")" -ge "$n" ] && return 0
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended while waiting for: $text"
+    sleep 0.1
+  done
+  return 1
+}
+
 # start_game LOG: starts the game at 640 x 360 in a window, its output in LOG
 # (errors beside it), and waits for its first main-menu frame; sets GAME_PID,
 # WIN and log, and gives the window the focus.
@@ -103,6 +117,17 @@ click() {
   sleep 0.3
   xdotool click --window "$WIN" 1
   sleep 0.4
+}
+
+# monsters_off: the developer's Ctrl+M in the main menu, so that the worlds
+# made next get no creatures (they would change the pictures or bring the
+# player down).
+monsters_off() {
+  xdotool keydown --window "$WIN" ctrl
+  sleep 0.4
+  keys m
+  xdotool keyup --window "$WIN" ctrl
+  wait_for_log "$log" "gameobj: monster spawn off" 5 || fail "monster spawning did not switch off"
 }
 
 # shot NAME: a screenshot of the game's window kept in the build folder.
