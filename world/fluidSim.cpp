@@ -319,8 +319,12 @@ void row_gate_factors(float* gate_factor, int z)
 // through advect4. Selects, loads and the AVX forms of the arithmetic and
 // compares give the same bits as the SSE forms.
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 typedef __m256 vec8f;
 typedef __m256i vec8i;
@@ -477,7 +481,11 @@ void advect_faces8(const StepFactors& f, const Water* src, Water* dst)
   }
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 void advect_faces(const StepFactors& f, const Water* src, Water* dst)
 {
