@@ -370,6 +370,10 @@ void load_objects(InputStream& s)
     // Past the top the counter stays at 0 and later ids are searched for.
     if (next_serial_id != 0 && obj->serialId >= next_serial_id) next_serial_id = obj->serialId + 1;
   }
+  // The earlier form allowed objects without an id; the current form does
+  // not, so they get fresh ones now, or the next save would not load.
+  for (PluginObject* obj : staged.objects)
+    if (obj->serialId == 0) obj->serialId = new_serial_id();
   DynArray<PluginObject*> linked;
   linked.append(staged.objects.num, staged.objects.data);
   staged.objects.clear();

@@ -9,9 +9,18 @@
 
 namespace
 {
+// A coordinate in 1/64 units as the hash's key. Loaded objects may stand far
+// outside the world; those keys wrap instead of overflowing the conversion.
+uint32_t coord_key(float v)
+{
+  float s = v * 64.f;
+  if (s > -2147483648.f && s < 2147483648.f) return uint32_t(int32_t(s));
+  return uint32_t(int64_t(std::fmod(v, 67108864.f) * 64.f));
+}
+
 uint32_t hash_xz(float x, float z, uint32_t seed)
 {
-  uint32_t h = uint32_t(int32_t(x * 64.f)) * 0x8da6b343u ^ uint32_t(int32_t(z * 64.f)) * 0xd8163841u ^ seed * 0xcb1ab31fu;
+  uint32_t h = coord_key(x) * 0x8da6b343u ^ coord_key(z) * 0xd8163841u ^ seed * 0xcb1ab31fu;
   h ^= h >> 13;
   h *= 0x5bd1e995u;
   h ^= h >> 15;
