@@ -9,11 +9,13 @@
 #include <sqstdmath.h>
 #include <sqstdstring.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -46,14 +48,23 @@ const std::string& fuzz_dir()
 
 std::string fuzz_write(const char* name, const uint8_t* data, size_t size)
 {
+  // Plain system calls: a stdio stream would allocate its buffer for every
+  // input. The folder is made only when it is missing.
   std::string p = fuzz_dir() + "/" + name;
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(p).parent_path(), ec);
-  FILE* f = fopen(p.c_str(), "wb");
-  if (f) {
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
+  int fd = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == ENOENT) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(p).parent_path(), ec);
+    fd = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   }
+  if (fd < 0) return p;
+  for (size_t done = 0; done < size;) {
+    ssize_t n = write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+  close(fd);
   return p;
 }
 

@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   size_t file_size = 0;
   const uint8_t* file = patcher.apply(data, size, file_size);
   std::string path = fuzz_write("Quillmere/saves/0/w000", file, file_size);
-  WorldState before, after;
+  // Kept for the run: taking the state then copies without allocating.
+  static WorldState before, after;
   before.take();
   if (load_world_file(path.c_str()) == WORLD_FAILED) {
     after.take();

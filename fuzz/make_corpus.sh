@@ -19,11 +19,10 @@ cp "$src/data/gen/palettes.csv" "$out/palettes/"
 printf 'name,ground,water\nsea,0xFF204060,0xFF102030\nlake,,0xFF00FF00\n# note\n,;,\nrock,12abc,abc,7\n' > "$out/palettes/edited.csv"
 for f in "$bin"/*.dds; do
   [ -f "$f" ] || continue
-  # The head of each texture keeps the seeds small; one whole one stays.
+  # The head of each texture keeps the seeds small (the largest seed sets
+  # how large every input may grow); the seed program writes small whole ones.
   head -c 4096 "$f" > "$out/dds/$(basename "$f").head"
 done
-first=$(ls "$bin"/*.dds 2>/dev/null | head -1 || true)
-if [ -n "$first" ]; then cp "$first" "$out/dds/"; fi
 cp "$bin/font.tga" "$out/tga/" 2>/dev/null || true
 mkdir -p "$out/script_compile"
 for f in $(find "$src/data" -name '*.nut'); do

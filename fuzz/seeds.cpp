@@ -8,12 +8,16 @@
 #include "scripting/sqbind.h"
 
 #include "engine/config.h"
+#include "engine/dds.h"
 #include "engine/d3d_misc.h"
 #include "engine/mesh.h"
 #include "engine/shaderCache.h"
 #include "engine/streams.h"
 #include "engine/tga.h"
 #include "world/heightmapData.h"
+
+#include "tools/textureImage.h"
+#include "tools/toolCommon.h"
 
 #include <cstdio>
 #include <cstring>
@@ -181,6 +185,49 @@ static void shader_cache_seeds()
     copy_file("shader_cache", "two_deps.cache", path);
 }
 
+// Small whole textures, so that no seed makes every input as large as a
+// shipped texture (make_corpus.sh adds the shipped ones' headers): the
+// generators' own A8R8G8B8 and L8 writers, the same 32-bit texture without
+// alpha, and the block formats, whose layout nothing in the program writes.
+static void dds_seeds()
+{
+  texgen::Image img{8, 4, std::vector<float>(8 * 4 * 4)};
+  for (size_t i = 0; i < img.px.size(); i++) img.px[i] = float(i % 7) / 6.f;
+  std::string path = fuzz_dir() + "/seed.dds";
+  if (texgen::write_dds(path, img)) {
+    copy_file("dds", "argb_8x4.dds", path);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    uint32_t pf_flags = 0x40, no_alpha = 0;  // RGB without alpha
+    memcpy(&bytes[80], &pf_flags, 4);
+    memcpy(&bytes[104], &no_alpha, 4);
+    put("dds", "xrgb_8x4.dds", bytes.data(), bytes.size());
+  }
+  std::vector<uint8_t> lum(6 * 5);
+  for (size_t i = 0; i < lum.size(); i++) lum[i] = uint8_t(i * 37);
+  if (write_dds_l8(path, 6, 5, lum, 3)) copy_file("dds", "l8_6x5.dds", path);
+
+  // 8 x 8 and its three smaller levels: 4 + 1 + 1 + 1 blocks.
+  const char* const four_cc[3] = {"DXT1", "DXT3", "DXT5"};
+  for (int k = 0; k < 3; k++) {
+    uint32_t h[32] = {0};
+    h[0] = DDS_MAGIC;
+    h[1] = DDS_HEADER_SIZE;
+    h[2] = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_LINEARSIZE | 0x20000;
+    uint32_t block = k == 0 ? 8 : 16;
+    h[3] = h[4] = 8;
+    h[5] = 4 * block;
+    h[7] = 4;
+    h[19] = 32;
+    h[20] = DDPF_FOURCC;
+    memcpy(&h[21], four_cc[k], 4);
+    h[27] = DDSCAPS_TEXTURE | 0x8 | DDSCAPS_MIPMAP;
+    std::vector<uint8_t> bytes((const uint8_t*)h, (const uint8_t*)h + sizeof(h));
+    for (uint32_t i = 0; i < 7 * block; i++) bytes.push_back(uint8_t(i * 29 + k));
+    put("dds", std::string(four_cc[k]) + "_8x8.dds", bytes.data(), bytes.size());
+  }
+}
+
 static void config_seeds()
 {
   std::string path = fuzz_dir() + "/settings";
@@ -205,5 +252,6 @@ int main(int argc, char** argv)
   mesh_seed();
   shader_cache_seeds();
   config_seeds();
+  dds_seeds();
   return 0;
 }

@@ -383,12 +383,21 @@ TempString<260> get_saved_game_name(int slot, bool& outdated)
 
 namespace
 {
+// The grid a world load replaces: one copy for every load (main thread only),
+// made at the first load.
+struct GridCopy
+{
+  float hmap[HeightmapData::HMAP_CELLS];
+  float target[HeightmapData::HMAP_CELLS];
+  HeightmapData::Surface surface[HeightmapData::HMAP_CELLS];
+  HeightmapData::Water water[HeightmapData::HMAP_CELLS];
+  HeightmapData::Water tmpw[HeightmapData::HMAP_CELLS];
+};
+
 // The state a world load replaces, kept until the load has succeeded.
 struct WorldSnapshot
 {
-  std::unique_ptr<float[]> hmap, target;
-  std::unique_ptr<HeightmapData::Surface[]> surface;
-  std::unique_ptr<HeightmapData::Water[]> water, tmpw;
+  GridCopy* grid = nullptr;
   HeightmapData::WaterRow *water_ptr = nullptr, *tmpw_ptr = nullptr;
   MemoryOutputBuffer objects;
   bool have_grid = false, have_objects = false;
@@ -396,17 +405,15 @@ struct WorldSnapshot
   void takeGrid()
   {
     using namespace HeightmapData;
+    static std::unique_ptr<GridCopy> copy;
+    if (!copy) copy.reset(new GridCopy);
+    grid = copy.get();
     const size_t fluid = sizeof(Water) * HMAP_CELLS;
-    hmap.reset(new float[HMAP_CELLS]);
-    target.reset(new float[HMAP_CELLS]);
-    surface.reset(new Surface[HMAP_CELLS]);
-    water.reset(new Water[HMAP_CELLS]);
-    tmpw.reset(new Water[HMAP_CELLS]);
-    memcpy(hmap.get(), HeightmapData::hmap, sizeof(HeightmapData::hmap));
-    memcpy(target.get(), target_hmap, sizeof(target_hmap));
-    memcpy(surface.get(), HeightmapData::surface, sizeof(HeightmapData::surface));
-    memcpy(water.get(), HeightmapData::water, fluid);
-    memcpy(tmpw.get(), HeightmapData::tmpw, fluid);
+    memcpy(grid->hmap, HeightmapData::hmap, sizeof(HeightmapData::hmap));
+    memcpy(grid->target, target_hmap, sizeof(target_hmap));
+    memcpy(grid->surface, HeightmapData::surface, sizeof(HeightmapData::surface));
+    memcpy(grid->water, HeightmapData::water, fluid);
+    memcpy(grid->tmpw, HeightmapData::tmpw, fluid);
     water_ptr = HeightmapData::water;
     tmpw_ptr = HeightmapData::tmpw;
     have_grid = true;
@@ -419,11 +426,11 @@ struct WorldSnapshot
     const size_t fluid = sizeof(Water) * HMAP_CELLS;
     HeightmapData::water = water_ptr;
     HeightmapData::tmpw = tmpw_ptr;
-    memcpy(HeightmapData::hmap, hmap.get(), sizeof(HeightmapData::hmap));
-    memcpy(target_hmap, target.get(), sizeof(target_hmap));
-    memcpy(HeightmapData::surface, surface.get(), sizeof(HeightmapData::surface));
-    memcpy(HeightmapData::water, water.get(), fluid);
-    memcpy(HeightmapData::tmpw, tmpw.get(), fluid);
+    memcpy(HeightmapData::hmap, grid->hmap, sizeof(HeightmapData::hmap));
+    memcpy(target_hmap, grid->target, sizeof(target_hmap));
+    memcpy(HeightmapData::surface, grid->surface, sizeof(HeightmapData::surface));
+    memcpy(HeightmapData::water, grid->water, fluid);
+    memcpy(HeightmapData::tmpw, grid->tmpw, fluid);
   }
 
   // The plug-in's objects in its own saved form, to be loaded back if the

@@ -14,6 +14,7 @@ struct Budget
   size_t ceiling = SIZE_MAX;
   SQInteger maxCallDepth = 0;
   Budget* next = nullptr;  // every budget made, newest first
+  bool open = true;        // its VM has not been closed
 };
 
 // Keeps the blocks that follow it aligned as malloc's own.
@@ -91,15 +92,30 @@ void sq_vm_free(void* p, SQUnsignedInteger)
 
 void script_heap_attach(HSQUIRRELVM vm, size_t ceiling, int max_call_depth)
 {
-  // Deliberately never freed: a block charged to it may outlive the VM.
-  Budget* b = new Budget;
-  b->next = all_budgets;
-  all_budgets = b;
+  // Deliberately never freed: a block charged to it may outlive the VM. The
+  // budget of a closed VM is taken again once nothing is charged to it, so
+  // VMs opened and closed one after another share a few budgets.
+  Budget* b = all_budgets;
+  while (b && (b->open || b->used != 0)) b = b->next;
+  if (!b) {
+    b = new Budget;
+    b->next = all_budgets;
+    all_budgets = b;
+  }
+  b->open = true;
   b->ceiling = ceiling;
   b->maxCallDepth = max_call_depth;
   sq_setsharedforeignptr(vm, b);
   sq_setlimithook(vm, limit_hook);
   current = b;
+}
+
+void script_heap_detach(HSQUIRRELVM vm)
+{
+  Budget* b = budget_of(vm);
+  if (!b) return;
+  b->open = false;
+  if (current == b) current = &unowned;
 }
 
 void script_heap_enter(HSQUIRRELVM vm)

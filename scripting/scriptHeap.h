@@ -15,7 +15,8 @@
 // ceiling; the game runs its VMs on a thread whose stack is deep enough for
 // whatever fits under it (engine/largeStack.h).
 //
-// Budgets are never freed (blocks charged to one may outlive its VM). The
+// Budgets are never freed (blocks charged to one may outlive its VM); the
+// budget of a closed VM is reused once nothing is charged to it. The
 // module stands alone (it is linked into the Squirrel library). Main thread
 // only.
 #pragma once
@@ -34,6 +35,8 @@ constexpr size_t SCRIPT_MEMORY_CEILING = size_t(256) << 20;
 // Gives a newly opened VM its own budget and installs the limit hook.
 void script_heap_attach(HSQUIRRELVM vm, size_t ceiling = SCRIPT_MEMORY_CEILING,
                         int max_call_depth = SCRIPT_MAX_CALL_DEPTH);
+// Before vm is closed: its budget may be given to a VM opened later.
+void script_heap_detach(HSQUIRRELVM vm);
 // Charges the allocations that follow to vm's budget (a VM without one: none).
 void script_heap_enter(HSQUIRRELVM vm);
 // Bytes currently charged to vm's budget (0 without one).

@@ -560,6 +560,7 @@ void close_script_vm(HSQUIRRELVM vm)
 {
   if (!vm) return;
   sq_collectgarbage(vm);
+  script_heap_detach(vm);
   sq_close(vm);
 }
 

@@ -102,6 +102,25 @@ TEST(ScriptLimits, DeepLegalRecursionRunsAndMemoryIsGivenBack)
   EXPECT_LT(script_heap_used(t.vm), before + 1000000);
 }
 
+// VMs opened and closed one after another reuse the closed VMs' budgets: a
+// reused budget starts empty with the new VM's ceiling, and two open VMs
+// never share one.
+TEST(ScriptLimits, ClosedVmBudgetsAreReusedCleanAndOpenOnesAreNot)
+{
+  for (int round = 0; round < 3; round++) {
+    SCOPED_TRACE(round);
+    TestVM other, small;  // other opens first: in later rounds it gets the small budget
+    script_heap_attach(small.vm, size_t(4) << 20);
+    size_t other_before = script_heap_used(other.vm);
+    EXPECT_LT(other_before, size_t(1) << 20);
+    EXPECT_TRUE(small.run("big <- array(100000, 1);"));
+    capture_stdout([&] { EXPECT_FALSE(small.run("big2 <- array(1000000, 1);")); });
+    EXPECT_EQ(script_heap_used(other.vm), other_before);
+    // 16 MB: over the small ceiling the other VM's budget may have had before.
+    EXPECT_TRUE(other.run("big <- array(1000000, 1);"));
+  }
+}
+
 TEST(ScriptLimits, MillionDeepNestingIsFreedAndCollectedOnTheGameStack)
 {
   on_game_stack([] {

@@ -110,11 +110,17 @@ TEST_F(WorldTest, ValuesScriptsCanWriteLoad)
   fill_world(7);
   surface[10].bits = 0xFF0000FFu;
   surface[11].bits = (18u << SURF_MATERIAL_SHIFT) | (7u << SURF_TILE_SHIFT) | GT_HOUSE;
+  // Values at the limit load.
+  hmap[12] = 1e9f;
+  target_hmap[13] = -1e9f;
+  water[0][14] = Water{-1e9f, 1e9f, -1e9f, 1e9f};
   std::vector<unsigned char> block = save_block();
   reset();
   MemoryInputStream in(block.data(), int(block.size()));
   EXPECT_NO_THROW(loadWorldData(in));
   EXPECT_EQ(surface[10].bits, 0xFF0000FFu);
+  EXPECT_EQ(hmap[12], 1e9f);
+  EXPECT_EQ(water[0][14].foam, 1e9f);
 }
 
 struct BadBlock
@@ -139,6 +145,8 @@ TEST_F(WorldTest, BadBlockFailsAndLeavesWorldAsItWas)
       {"NaN height", 0x240000, 4 * 5, nan, "height"},
       {"infinite target", 0x240000, 0x40000 + 4 * 300, inf, "target height"},
       {"huge height", 0x240000, 4 * 65535, huge, "height"},
+      {"height just beyond the limit", 0x240000, 4 * 6, 0x4E6E6B29u /* 1e9 + 64 */, "height"},
+      {"fluid just beyond the limit", 0x240000, 0x140000 + 16 * 3 + 8, 0xCE6E6B29u, "fluid velocity w"},
       {"NaN fluid amount", 0x240000, 0x140000 + 16 * 77, nan, "fluid amount"},
       {"-inf velocity", 0x240000, 0x140000 + 16 * 65535 + 4, ninf, "fluid velocity u"},
       {"NaN foam", 0x240000, 0x140000 + 16 * 1000 + 12, nan, "foam"},
