@@ -160,6 +160,12 @@ TEST(ScriptLimits, MalformedScriptsAreCompileErrors)
       "class A { function f() { delete base } }",
       "class A { function f() { class base {} } }",
       "local x = 0; ++ ++x",
+      // A unary operator inside a prefix increment, delete or class name.
+      "local t; @()---t",
+      "function f(x) { return function() { ++ !x } }",
+      "local a = {b = 1}; -- -a.b",
+      "local a = {b = 1}; delete -a.b",
+      "local a = {b = 1}; class ~a.b {}",
   };
   TestVM t;
   for (const char* src : sources) {
@@ -182,4 +188,6 @@ TEST(ScriptLimits, MalformedScriptsAreCompileErrors)
   EXPECT_TRUE(t.run("class A { x = 1; function f() { return ++x; } } class B extends A { function f() { return base.f() * 10; } } "
                     "local t = {a = 1, b = 2}; delete t.a; local y = 1; ++y; y++; q <- B().f() + y + t.len();"));
   EXPECT_EQ(t.evalInt("q"), 20 + 3 + 1);
+  EXPECT_TRUE(t.run("local o = {v = 2}; local x = 3; u <- (function() { return - -x + -o.v + (typeof -o.v).len() + (!o.v ? 1 : 0); })();"));
+  EXPECT_EQ(t.evalInt("u"), 3 - 2 + 7);
 }
