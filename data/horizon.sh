@@ -3,7 +3,9 @@
 // near land is (cell and top colours with the detail grain, the sky seen
 // through the aperture); water and lava show their own colours, since the
 // ground under them is not what the eye sees; everything is fogged toward
-// the sky. The positions sink with distance (done on the CPU).
+// the sky. The positions sink with distance (done on the CPU). The mesh is
+// drawn in grid order with depth writes on, so its own ridges hide the land
+// behind them.
 // POSITION0 = (x, z), POSITION1.x = height. The vertices lie on every fourth
 // cell, so the two low bits of x are free: they carry what is on top (0
 // ground, 1 water, 2 lava). Stages: s0 aperture (256), s2 cell colours, s3

@@ -318,13 +318,17 @@ static void render_deferred(float t, float f, float far, const Matrix44& proj)
   set_zenable(true);
   // The horizon goes wherever it passes the depth test and sets stencil bit
   // 1; over nearer land (bit 0 kept, value 3) the composite paints the land
-  // anyway, and the sky goes only where neither bit is set.
+  // anyway, and the sky goes only where neither bit is set. It writes depth
+  // too: its mesh is drawn in grid order, not from far to near, and without
+  // depth the slopes hidden behind a far ridge would paint over the ridge.
+  set_zwrite(true);
   set_stencil_test(0xff, 2, CMP_ALWAYS);
   set_stencil_replace_bits(2);
   mark_pass("horizon");
   render_horizon();
   if (use_wireframe) set_wireframe(false);
   set_zenable(false);
+  set_zwrite(false);
   set_stencil_replace_bits(0);
   if (!use_wireframe) {
     set_stencil_test(0xff, 0, CMP_EQUAL);
