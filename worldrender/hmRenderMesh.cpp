@@ -59,6 +59,13 @@ void build_near_first_order()
 
 inline bool in_disk(int c, int r) { return c >= disk_first[r] && c <= disk_last[r]; }
 
+// The per-frame buffers are locked in place with the frame shortcuts: the
+// last frame is drawn by the time they are rewritten, and fresh storage for
+// each (cleared memory the system must hand over page by page) costs the
+// main thread more than the writes themselves.
+inline void* lock_frame_vb(VertexBuffer vb) { return frame_shortcuts ? lock_vb_in_place(vb) : lock_vb(vb, 0, 0); }
+inline void* lock_frame_ib(IndexBuffer ib) { return frame_shortcuts ? lock_ib_in_place(ib) : lock_ib(ib, 0, 0); }
+
 // Which window vertices have a water / lava surface this frame.
 bool water_wet[LAND_WINDOW * LAND_WINDOW], lava_wet[LAND_WINDOW * LAND_WINDOW];
 
@@ -222,7 +229,7 @@ void cull_blocks(int ox, int oz)
 void build_patches(int ox, int oz)
 {
   LandRenderState& s = land_rs;
-  PatchInstance* inst = (PatchInstance*)lock_vb(s.instVB, 0, 0);
+  PatchInstance* inst = (PatchInstance*)lock_frame_vb(s.instVB);
   LAND_ASSERT(inst);
   int n = 0;
   for (int i = 0; i < patch_quads; ++i) {
@@ -277,7 +284,7 @@ void for_used_vertices(int r, Put put)
 void build_land_grid(int ox, int oz)
 {
   LandRenderState& s = land_rs;
-  LandVertex* v = (LandVertex*)lock_vb(s.landVB, 0, 0);
+  LandVertex* v = (LandVertex*)lock_frame_vb(s.landVB);
   LAND_ASSERT(v);
   for (int r = 0; r < LAND_WINDOW; ++r) {
     const int z = oz + r;
@@ -298,7 +305,7 @@ void build_land_grid(int ox, int oz)
 void build_land_indices(int ox, int oz)
 {
   LandRenderState& s = land_rs;
-  uint16_t* ip = (uint16_t*)lock_ib(s.landIB, 0, 0);
+  uint16_t* ip = (uint16_t*)lock_frame_ib(s.landIB);
   LAND_ASSERT(ip);
   uint16_t* p = ip;
   for (const QuadPos& q : near_first) {
@@ -324,7 +331,7 @@ int horizon_x0, horizon_z0;
 void build_horizon()
 {
   LandRenderState& s = land_rs;
-  LandVertex* v = (LandVertex*)lock_vb(s.horizonVB, 0, 0);
+  LandVertex* v = (LandVertex*)lock_frame_vb(s.horizonVB);
   LAND_ASSERT(v);
   const vec4f cam = land_camera_pos();
   const float camx = v_extract_x(cam), camz = v_extract_z(cam);
@@ -365,7 +372,7 @@ enum { HORIZON_QUADS = HORIZON_SIDE - 1, HBLOCK = 8, HBLOCKS = (HORIZON_QUADS + 
 // number of quads.
 int put_horizon_quads(IndexBuffer ib, const bool* visible)
 {
-  uint16_t* ip = (uint16_t*)lock_ib(ib, 0, 0);
+  uint16_t* ip = (uint16_t*)lock_frame_ib(ib);
   LAND_ASSERT(ip);
   uint16_t* p = ip;
   for (int row = 0; row < HORIZON_QUADS; ++row) {
@@ -439,9 +446,9 @@ void build_fluid_vertices(int ox, int oz, float f)
 {
   LandRenderState& s = land_rs;
   const bool hq = gfx_quality == 1;
-  uint8_t* v = (uint8_t*)lock_vb(s.waterVB, 0, 0);
+  uint8_t* v = (uint8_t*)lock_frame_vb(s.waterVB);
   LAND_ASSERT(v);
-  uint8_t* lv = (uint8_t*)lock_vb(s.lavaVB, 0, 0);
+  uint8_t* lv = (uint8_t*)lock_frame_vb(s.lavaVB);
   LAND_ASSERT(lv);
   const WaterRow* cw = water;
   const WaterRow* pw = tmpw;
@@ -517,9 +524,9 @@ void build_pending_fluid()
 void build_fluid_indices()
 {
   LandRenderState& s = land_rs;
-  uint16_t* ip = (uint16_t*)lock_ib(s.waterIB, 0, 0);
+  uint16_t* ip = (uint16_t*)lock_frame_ib(s.waterIB);
   LAND_ASSERT(ip);
-  uint16_t* lp = (uint16_t*)lock_ib(s.lavaIB, 0, 0);
+  uint16_t* lp = (uint16_t*)lock_frame_ib(s.lavaIB);
   LAND_ASSERT(lp);
   uint16_t* wp = ip;
   uint16_t* lq = lp;
