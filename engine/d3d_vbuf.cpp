@@ -113,7 +113,7 @@ void release_ib(IndexBuffer ib)
   release_slot(ib);
 }
 
-static void* lock_slot(BufferSlot* s, int offset, int size)
+static void* lock_slot(BufferSlot* s, int offset, int size, bool discard = true)
 {
   if (!s || !s->buffer || s->locked || offset < 0 || size < 0) return nullptr;
   if ((uint32_t)offset > s->size) return nullptr;
@@ -121,7 +121,7 @@ static void* lock_slot(BufferSlot* s, int offset, int size)
   if (len == 0 || len > s->size - (uint32_t)offset) return nullptr;
   glBindBuffer(kTransferTarget, s->buffer);
   GLbitfield access = GL_MAP_WRITE_BIT;
-  if (!(s->flags & VB_STATIC)) {
+  if (discard && !(s->flags & VB_STATIC)) {
     // Discard: orphan the storage so the GPU keeps reading the old one.
     glBufferData(kTransferTarget, (GLsizeiptr)s->size, nullptr, GL_STREAM_DRAW);
     access |= GL_MAP_INVALIDATE_BUFFER_BIT | GL_MAP_UNSYNCHRONIZED_BIT;
@@ -144,6 +144,8 @@ static void unlock_slot(BufferSlot* s)
 void* lock_vb(VertexBuffer vb, int offset, int size) { return lock_slot(vb, offset, size); }
 void unlock_vb(VertexBuffer vb) { unlock_slot(vb); }
 void* lock_ib(IndexBuffer ib, int offset, int size) { return lock_slot(ib, offset, size); }
+void* lock_vb_in_place(VertexBuffer vb) { return lock_slot(vb, 0, 0, false); }
+void* lock_ib_in_place(IndexBuffer ib) { return lock_slot(ib, 0, 0, false); }
 void unlock_ib(IndexBuffer ib) { unlock_slot(ib); }
 
 void set_vb(int stream, VertexBuffer vb, int offset, int stride)

@@ -45,6 +45,12 @@ void* lock_vb(VertexBuffer vb, int offset, int size);
 void unlock_vb(VertexBuffer vb);
 void* lock_ib(IndexBuffer ib, int offset, int size);
 void unlock_ib(IndexBuffer ib);
+// Whole-buffer locks that keep a dynamic buffer's storage instead of
+// discarding it: the lock waits for draws still reading it, and what is not
+// written keeps its content. For buffers rewritten every frame once the last
+// frame is drawn, where fresh storage would cost more than it saves.
+void* lock_vb_in_place(VertexBuffer vb);
+void* lock_ib_in_place(IndexBuffer ib);
 
 // Buffers without a table slot (same kinds, same messages); 0 on failure.
 GLuint create_bare_vb(int size, int flags);

@@ -361,6 +361,7 @@ void init_land_render()
   s.lavaVB = make_vb(LAND_WINDOW * LAND_WINDOW * s.fluidStride, 0, "Can't create lava VB");
   s.landIB = make_ib(LAND_INDICES, VB_STATIC, "Can't create land IB");
   if (hq) s.horizonIB = make_ib(HORIZON_INDICES, VB_STATIC, "Can't create land IB");
+  if (hq) s.horizonViewIB = make_ib(HORIZON_INDICES, 0, "Can't create land IB");
   s.patchIB = make_ib(PATCH_TRIS * 3, VB_STATIC, "Can't create land IB");
   s.waterIB = make_ib(FLUID_INDICES, 0, "Can't create water IB");
   s.lavaIB = make_ib(FLUID_INDICES, 0, "Can't create lava IB");
@@ -388,7 +389,7 @@ void close_land_render()
   free_texture(s.lavaTex);
   VertexBuffer vbs[] = {s.landVB, s.horizonVB, s.instVB, s.patchVB, s.waterVB, s.lavaVB};
   for (VertexBuffer vb : vbs) release_vb(vb);
-  IndexBuffer ibs[] = {s.patchIB, s.landIB, s.horizonIB, s.waterIB, s.lavaIB};
+  IndexBuffer ibs[] = {s.patchIB, s.landIB, s.horizonIB, s.horizonViewIB, s.waterIB, s.lavaIB};
   for (IndexBuffer ib : ibs) release_ib(ib);
   s = LandRenderState();
   hmapTex = normTex = aperTex = colrTex = topcTex = nullptr;

@@ -82,6 +82,7 @@ struct LandRenderStats
   int land_quads;     // quads of the land grid drawn
   int water_quads, lava_quads;
   int horizon_quads;  // built once
+  int horizon_drawn_quads;  // of those, the ones the last horizon draw sent
   int buildings;      // render_building calls this frame
   int visible_blocks; // of the 32 x 32 blocks of 8 x 8 quads, those in view
 };

@@ -83,6 +83,7 @@ struct LandRenderState
 
   VertexBuffer landVB, horizonVB, instVB, patchVB, waterVB, lavaVB;
   IndexBuffer patchIB, landIB, horizonIB, waterIB, lavaIB;
+  IndexBuffer horizonViewIB;  // the horizon quads in view, rewritten per frame
 
   int fluidStride;
   int instances, landQuads, horizonQuads, waterQuads, lavaQuads;

@@ -59,6 +59,13 @@ void build_near_first_order()
 
 inline bool in_disk(int c, int r) { return c >= disk_first[r] && c <= disk_last[r]; }
 
+// The per-frame buffers are locked in place with the frame shortcuts: the
+// last frame is drawn by the time they are rewritten, and fresh storage for
+// each (cleared memory the system must hand over page by page) costs the
+// main thread more than the writes themselves.
+inline void* lock_frame_vb(VertexBuffer vb) { return frame_shortcuts ? lock_vb_in_place(vb) : lock_vb(vb, 0, 0); }
+inline void* lock_frame_ib(IndexBuffer ib) { return frame_shortcuts ? lock_ib_in_place(ib) : lock_ib(ib, 0, 0); }
+
 // Which window vertices have a water / lava surface this frame.
 bool water_wet[LAND_WINDOW * LAND_WINDOW], lava_wet[LAND_WINDOW * LAND_WINDOW];
 
@@ -136,36 +143,62 @@ inline void put_quad(uint16_t*& p, int a, int w)
 // are left out of the land, patch and fluid draws. House tiles still reach
 // render_building whatever the view.
 enum { CULL_BLOCK = 8, CULL_BLOCKS = LAND_WINDOW / CULL_BLOCK };
+// How many parts the patches and the land grid are handed to the
+// rasteriser in with the frame shortcuts.
+enum { PATCH_DRAW_PARTS = 2, LAND_DRAW_PARTS = 4 };
 bool block_visible[CULL_BLOCKS * CULL_BLOCKS];
 
 inline bool quad_visible(int c, int r) { return block_visible[(r / CULL_BLOCK) * CULL_BLOCKS + c / CULL_BLOCK]; }
 
 // Marks the blocks whose bounding sphere (over the land and both fluid
 // surfaces) touches the view pyramid of the camera matrix cur_view_itm.
+// The four side planes of the widest view the camera can have (zoom 1),
+// through the eye, facing inward, each with the inverse of its normal's
+// length. False when the camera matrix gives no usable planes.
+struct ViewPlanes
+{
+  vec4f eye;
+  vec4f planes[4];
+  float inv_len[4];
+
+  bool set()
+  {
+    const Matrix44 cam = current_camera_matrix();
+    eye = cam.row[3];
+    // Half-angle tangents of the view at zoom 1, the widest it gets.
+    const float tan_v = std::tan(0.5f * 1.2915436f);
+    const float tan_h = tan_v * float(d3d_wd) / float(d3d_ht > 0 ? d3d_ht : 1);
+    planes[0] = cam.row[2] * v_splat(tan_h) - cam.row[0];
+    planes[1] = cam.row[2] * v_splat(tan_h) + cam.row[0];
+    planes[2] = cam.row[2] * v_splat(tan_v) - cam.row[1];
+    planes[3] = cam.row[2] * v_splat(tan_v) + cam.row[1];
+    for (int i = 0; i < 4; ++i) {
+      const float len = std::sqrt(v_extract_x(v_length3_sq(planes[i])));
+      if (!(len > 1e-6f) || !std::isfinite(len)) return false;
+      inv_len[i] = 1.f / len;
+    }
+    return true;
+  }
+
+  // Whether a sphere may reach into the view (a sphere that is not finite
+  // always may).
+  bool touches(vec4f centre, float radius) const
+  {
+    if (!std::isfinite(radius)) return true;
+    const vec4f d = centre - eye;
+    for (int i = 0; i < 4; ++i)
+      if (!(v_extract_x(v_dot3(d, planes[i])) * inv_len[i] >= -radius)) return false;
+    return true;
+  }
+};
+
 void cull_blocks(int ox, int oz)
 {
-  if (!land_cull_to_view) {
+  ViewPlanes view;
+  if (!land_cull_to_view || !view.set()) {
+    // Not culling, or no usable camera axes: draw everything.
     for (bool& b : block_visible) b = true;
     return;
-  }
-  const Matrix44 cam = current_camera_matrix();
-  const vec4f eye = cam.row[3];
-  // Half-angle tangents of the view at zoom 1, the widest it gets.
-  const float tan_v = std::tan(0.5f * 1.2915436f);
-  const float tan_h = tan_v * float(d3d_wd) / float(d3d_ht > 0 ? d3d_ht : 1);
-  const vec4f planes[4] = {
-      cam.row[2] * v_splat(tan_h) - cam.row[0], cam.row[2] * v_splat(tan_h) + cam.row[0],
-      cam.row[2] * v_splat(tan_v) - cam.row[1], cam.row[2] * v_splat(tan_v) + cam.row[1],
-  };
-  float inv_len[4];
-  for (int i = 0; i < 4; ++i) {
-    const float len = std::sqrt(v_extract_x(v_length3_sq(planes[i])));
-    if (!(len > 1e-6f) || !std::isfinite(len)) {
-      // No usable camera axes: draw everything.
-      for (bool& b : block_visible) b = true;
-      return;
-    }
-    inv_len[i] = 1.f / len;
   }
   for (int bz = 0; bz < CULL_BLOCKS; ++bz) {
     for (int bx = 0; bx < CULL_BLOCKS; ++bx) {
@@ -188,10 +221,7 @@ void cull_blocks(int ox, int oz)
       // Sphere round the block's box, one cell wider for the patch bumps.
       const float radius = std::sqrt(2.f * half * half + half_y * half_y) + 1.f;
       const vec4f centre = make4f(float(ox + bx * CULL_BLOCK) + half, mid_y, float(oz + bz * CULL_BLOCK) + half, 0.f);
-      const vec4f d = centre - eye;
-      bool inside = std::isfinite(radius);
-      for (int i = 0; i < 4 && inside; ++i) inside = v_extract_x(v_dot3(d, planes[i])) * inv_len[i] >= -radius;
-      block_visible[bz * CULL_BLOCKS + bx] = inside || !std::isfinite(radius);
+      block_visible[bz * CULL_BLOCKS + bx] = view.touches(centre, radius);
     }
   }
 }
@@ -199,7 +229,7 @@ void cull_blocks(int ox, int oz)
 void build_patches(int ox, int oz)
 {
   LandRenderState& s = land_rs;
-  PatchInstance* inst = (PatchInstance*)lock_vb(s.instVB, 0, 0);
+  PatchInstance* inst = (PatchInstance*)lock_frame_vb(s.instVB);
   LAND_ASSERT(inst);
   int n = 0;
   for (int i = 0; i < patch_quads; ++i) {
@@ -224,21 +254,50 @@ void build_patches(int ox, int oz)
   s.instances = n;
 }
 
+// Calls put(c0, c1) for the runs [c0, c1] of window vertex row r that the
+// quads of this frame's visible blocks use: the rest are never drawn, so
+// with the frame shortcuts they are left unwritten. Without them every
+// vertex of the row is one run.
+template <class Put>
+void for_used_vertices(int r, Put put)
+{
+  if (!frame_shortcuts) {
+    put(0, LAND_WINDOW - 1);
+    return;
+  }
+  // Quad rows r - 1 and r meet at vertex row r.
+  const int above = (r > 0 ? r - 1 : 0) / CULL_BLOCK;
+  const int below = std::min(r, LAND_WINDOW - 2) / CULL_BLOCK;
+  int run = -1;
+  for (int bx = 0; bx < CULL_BLOCKS; ++bx) {
+    const bool used = block_visible[above * CULL_BLOCKS + bx] || block_visible[below * CULL_BLOCKS + bx];
+    if (used && run < 0) run = bx * CULL_BLOCK;
+    if (!used && run >= 0) {
+      // The run ends on the far corner of its last block's quads.
+      put(run, bx * CULL_BLOCK);
+      run = -1;
+    }
+  }
+  if (run >= 0) put(run, LAND_WINDOW - 1);
+}
+
 void build_land_grid(int ox, int oz)
 {
   LandRenderState& s = land_rs;
-  LandVertex* v = (LandVertex*)lock_vb(s.landVB, 0, 0);
+  LandVertex* v = (LandVertex*)lock_frame_vb(s.landVB);
   LAND_ASSERT(v);
   for (int r = 0; r < LAND_WINDOW; ++r) {
     const int z = oz + r;
     const float* row = curh + ((z & HMAP_MASK) << HMAP_SIZE_SHIFT);
-    for (int c = 0; c < LAND_WINDOW; ++c) {
-      const int x = ox + c;
-      LandVertex& lv = v[window_vertex(c, r)];
-      lv.x = int16_t(x);
-      lv.z = int16_t(z);
-      lv.h = row[x & HMAP_MASK];
-    }
+    for_used_vertices(r, [&](int c0, int c1) {
+      for (int c = c0; c <= c1; ++c) {
+        const int x = ox + c;
+        LandVertex& lv = v[window_vertex(c, r)];
+        lv.x = int16_t(x);
+        lv.z = int16_t(z);
+        lv.h = row[x & HMAP_MASK];
+      }
+    });
   }
   unlock_vb(s.landVB);
 }
@@ -246,7 +305,7 @@ void build_land_grid(int ox, int oz)
 void build_land_indices(int ox, int oz)
 {
   LandRenderState& s = land_rs;
-  uint16_t* ip = (uint16_t*)lock_ib(s.landIB, 0, 0);
+  uint16_t* ip = (uint16_t*)lock_frame_ib(s.landIB);
   LAND_ASSERT(ip);
   uint16_t* p = ip;
   for (const QuadPos& q : near_first) {
@@ -263,16 +322,23 @@ void build_land_indices(int ox, int oz)
   s.landQuads = int(p - ip) / 6;
 }
 
+// Heights of the horizon vertices as last built, for culling.
+float horizon_h[HORIZON_VERTS];
+int horizon_x0, horizon_z0;
+
 // Far land on a coarse grid, 4 cells per step, sinking with distance so it
 // meets the sky below the horizon line.
 void build_horizon()
 {
   LandRenderState& s = land_rs;
-  LandVertex* v = (LandVertex*)lock_vb(s.horizonVB, 0, 0);
+  LandVertex* v = (LandVertex*)lock_frame_vb(s.horizonVB);
   LAND_ASSERT(v);
   const vec4f cam = land_camera_pos();
   const float camx = v_extract_x(cam), camz = v_extract_z(cam);
   const int x0 = (s.camX - 383) & ~3, z0 = (s.camZ - 383) & ~3;
+  horizon_x0 = x0;
+  horizon_z0 = z0;
+  float* hp = horizon_h;
   for (int j = 0; j < HORIZON_SIDE; ++j) {
     const int z = z0 + 4 * j;
     for (int i = 0; i < HORIZON_SIDE; ++i, ++v) {
@@ -293,18 +359,96 @@ void build_horizon()
       v->x = int16_t(to_short(float(x)) | kind);
       v->z = to_short(float(z));
       v->h = h;
+      *hp++ = h;
     }
   }
   unlock_vb(s.horizonVB);
+}
+
+enum { HORIZON_QUADS = HORIZON_SIDE - 1, HBLOCK = 8, HBLOCKS = (HORIZON_QUADS + HBLOCK - 1) / HBLOCK };
+
+// Writes the horizon ring's quads, row by row, into ib: those outside the
+// hole, and with `visible` only those of the blocks it marks. Returns the
+// number of quads.
+int put_horizon_quads(IndexBuffer ib, const bool* visible)
+{
+  uint16_t* ip = (uint16_t*)lock_frame_ib(ib);
+  LAND_ASSERT(ip);
+  uint16_t* p = ip;
+  for (int row = 0; row < HORIZON_QUADS; ++row) {
+    const int cz = 2 * row - 191;
+    for (int col = 0; col < HORIZON_QUADS; ++col) {
+      const int cx = 2 * col - 191;
+      if (cx * cx + cz * cz >= HORIZON_HOLE_R2 && (!visible || visible[(row / HBLOCK) * HBLOCKS + col / HBLOCK]))
+        put_quad(p, row * HORIZON_SIDE + col, HORIZON_SIDE);
+    }
+  }
+  unlock_ib(ib);
+  return int(p - ip) / 6;
+}
+
+// The horizon quads that can reach the view, in the order of the whole
+// ring's indices: blocks of 8 x 8 quads wholly outside the widest view are
+// left out, as the land's are. A triangle outside the view draws no pixel,
+// so the picture is the one the whole ring gives.
+int horizon_view_quads;
+
+void build_horizon_view_indices()
+{
+  LandRenderState& s = land_rs;
+  bool visible[HBLOCKS * HBLOCKS];
+  ViewPlanes view;
+  const bool all = !land_cull_to_view || !view.set();
+  for (int bz = 0; bz < HBLOCKS; ++bz) {
+    for (int bx = 0; bx < HBLOCKS; ++bx) {
+      bool& vis = visible[bz * HBLOCKS + bx];
+      if (all) {
+        vis = true;
+        continue;
+      }
+      const int i0 = bx * HBLOCK, i1 = std::min(i0 + HBLOCK, int(HORIZON_QUADS));
+      const int j0 = bz * HBLOCK, j1 = std::min(j0 + HBLOCK, int(HORIZON_QUADS));
+      float lo = FLT_MAX, hi = -FLT_MAX;
+      for (int j = j0; j <= j1; ++j)
+        for (int i = i0; i <= i1; ++i) {
+          const float h = horizon_h[j * HORIZON_SIDE + i];
+          if (h < lo) lo = h;
+          if (h > hi) hi = h;
+        }
+      const float half_x = 2.f * float(i1 - i0), half_z = 2.f * float(j1 - j0);
+      const float mid_y = 0.5f * (lo + hi), half_y = 0.5f * (hi - lo);
+      const float radius = std::sqrt(half_x * half_x + half_z * half_z + half_y * half_y) + 1.f;
+      const vec4f centre =
+          make4f(float(horizon_x0 + 4 * i0) + half_x, mid_y, float(horizon_z0 + 4 * j0) + half_z, 0.f);
+      vis = view.touches(centre, radius);
+    }
+  }
+  horizon_view_quads = put_horizon_quads(s.horizonViewIB, visible);
+}
+
+// Sets water_wet and lava_wet for the vertices this frame's quads use.
+void mark_wet_vertices(int ox, int oz)
+{
+  for (int r = 0; r < LAND_WINDOW; ++r) {
+    const int wz = (oz + r) & HMAP_MASK;
+    for_used_vertices(r, [&](int c0, int c1) {
+      for (int c = c0; c <= c1; ++c) {
+        const FluidSurfaceCell& fs = display_fluid_surface[(wz << HMAP_SIZE_SHIFT) | ((ox + c) & HMAP_MASK)];
+        const int k = r * LAND_WINDOW + c;
+        water_wet[k] = fs.water != FLUID_NO_SURFACE;
+        lava_wet[k] = fs.lava != FLUID_NO_SURFACE;
+      }
+    });
+  }
 }
 
 void build_fluid_vertices(int ox, int oz, float f)
 {
   LandRenderState& s = land_rs;
   const bool hq = gfx_quality == 1;
-  uint8_t* v = (uint8_t*)lock_vb(s.waterVB, 0, 0);
+  uint8_t* v = (uint8_t*)lock_frame_vb(s.waterVB);
   LAND_ASSERT(v);
-  uint8_t* lv = (uint8_t*)lock_vb(s.lavaVB, 0, 0);
+  uint8_t* lv = (uint8_t*)lock_frame_vb(s.lavaVB);
   LAND_ASSERT(lv);
   const WaterRow* cw = water;
   const WaterRow* pw = tmpw;
@@ -313,59 +457,76 @@ void build_fluid_vertices(int ox, int oz, float f)
   for (int r = 0; r < LAND_WINDOW; ++r) {
     const int z = oz + r;
     const int wz = z & HMAP_MASK;
-    for (int c = 0; c < LAND_WINDOW; ++c) {
-      const int x = ox + c;
-      const int wx = x & HMAP_MASK;
-      const int cell = (wz << HMAP_SIZE_SHIFT) | wx;
-      const int k = r * LAND_WINDOW + c;
-      const int at = window_vertex(c, r);
-      const FluidSurfaceCell& fs = display_fluid_surface[cell];
-      water_wet[k] = fs.water != FLUID_NO_SURFACE;
-      lava_wet[k] = fs.lava != FLUID_NO_SURFACE;
-      const Water& a = pw[wz][wx];
-      const Water& b = cw[wz][wx];
-      const float foam = a.foam + (b.foam - a.foam) * f;
-      const float lava_depth = std::fmax(0.f, fs.lava - curh[cell]);
-      if (hq) {
-        const float sp_prev = a.u * a.u + a.w * a.w;
-        const float sp_cur = b.u * b.u + b.w * b.w;
-        const float sp = sp_prev + (sp_cur - sp_prev) * f;
-        const FoamCell& p = fprev[cell];
-        const FoamCell& q = fcur[cell];
-        FluidVertexHQ wv;
-        wv.x = int16_t(x);
-        wv.z = int16_t(z);
-        wv.surface = fs.water;
-        wv.foam[0] = p.ua + (q.ua - p.ua) * f;
-        wv.foam[1] = p.va + (q.va - p.va) * f;
-        wv.foam[2] = p.ub + (q.ub - p.ub) * f;
-        wv.foam[3] = p.vb + (q.vb - p.vb) * f;
-        wv.t1[0] = to_short(256.f * foam);
-        wv.t1[1] = to_short(256.f * sp);
-        FluidVertexHQ lavav = wv;
-        lavav.surface = fs.lava;
-        lavav.t1[0] = to_short(1024.f * lava_depth);
-        memcpy(v + at * sizeof(wv), &wv, sizeof(wv));
-        memcpy(lv + at * sizeof(lavav), &lavav, sizeof(lavav));
-      } else {
-        const FluidVertexLQ wv = {int16_t(x), int16_t(z), fs.water, foam};
-        const FluidVertexLQ lavav = {int16_t(x), int16_t(z), fs.lava, lava_depth};
-        memcpy(v + at * sizeof(wv), &wv, sizeof(wv));
-        memcpy(lv + at * sizeof(lavav), &lavav, sizeof(lavav));
+    for_used_vertices(r, [&](int c0, int c1) {
+      for (int c = c0; c <= c1; ++c) {
+        const int x = ox + c;
+        const int wx = x & HMAP_MASK;
+        const int cell = (wz << HMAP_SIZE_SHIFT) | wx;
+        const int at = window_vertex(c, r);
+        const FluidSurfaceCell& fs = display_fluid_surface[cell];
+        const Water& a = pw[wz][wx];
+        const Water& b = cw[wz][wx];
+        const float foam = a.foam + (b.foam - a.foam) * f;
+        const float lava_depth = std::fmax(0.f, fs.lava - curh[cell]);
+        if (hq) {
+          const float sp_prev = a.u * a.u + a.w * a.w;
+          const float sp_cur = b.u * b.u + b.w * b.w;
+          const float sp = sp_prev + (sp_cur - sp_prev) * f;
+          const FoamCell& p = fprev[cell];
+          const FoamCell& q = fcur[cell];
+          FluidVertexHQ wv;
+          wv.x = int16_t(x);
+          wv.z = int16_t(z);
+          wv.surface = fs.water;
+          wv.foam[0] = p.ua + (q.ua - p.ua) * f;
+          wv.foam[1] = p.va + (q.va - p.va) * f;
+          wv.foam[2] = p.ub + (q.ub - p.ub) * f;
+          wv.foam[3] = p.vb + (q.vb - p.vb) * f;
+          wv.t1[0] = to_short(256.f * foam);
+          wv.t1[1] = to_short(256.f * sp);
+          FluidVertexHQ lavav = wv;
+          lavav.surface = fs.lava;
+          lavav.t1[0] = to_short(1024.f * lava_depth);
+          memcpy(v + at * sizeof(wv), &wv, sizeof(wv));
+          memcpy(lv + at * sizeof(lavav), &lavav, sizeof(lavav));
+        } else {
+          const FluidVertexLQ wv = {int16_t(x), int16_t(z), fs.water, foam};
+          const FluidVertexLQ lavav = {int16_t(x), int16_t(z), fs.lava, lava_depth};
+          memcpy(v + at * sizeof(wv), &wv, sizeof(wv));
+          memcpy(lv + at * sizeof(lavav), &lavav, sizeof(lavav));
+        }
       }
-    }
+    });
   }
   unlock_vb(s.waterVB);
   unlock_vb(s.lavaVB);
+}
+
+// With the frame shortcuts, the fluid and horizon vertices are written by
+// the first draw that needs them, after the land is on its way to the
+// rasteriser, rather than while it waits for the frame's first triangles.
+// What they are built from does not change in between.
+struct PendingMeshes
+{
+  bool fluid = false, horizon = false;
+  int ox = 0, oz = 0;
+  float f = 0.f;
+} pending;
+
+void build_pending_fluid()
+{
+  if (!pending.fluid) return;
+  pending.fluid = false;
+  build_fluid_vertices(pending.ox, pending.oz, pending.f);
 }
 
 // A fluid quad is drawn only when all four corners have that fluid's surface.
 void build_fluid_indices()
 {
   LandRenderState& s = land_rs;
-  uint16_t* ip = (uint16_t*)lock_ib(s.waterIB, 0, 0);
+  uint16_t* ip = (uint16_t*)lock_frame_ib(s.waterIB);
   LAND_ASSERT(ip);
-  uint16_t* lp = (uint16_t*)lock_ib(s.lavaIB, 0, 0);
+  uint16_t* lp = (uint16_t*)lock_frame_ib(s.lavaIB);
   LAND_ASSERT(lp);
   uint16_t* wp = ip;
   uint16_t* lq = lp;
@@ -447,21 +608,7 @@ void build_static_land_meshes()
     for (int col = 0; col < 4; ++col) put_quad(ip, 5 * row + col, 5);
   unlock_ib(s.patchIB);
 
-  s.horizonQuads = 0;
-  if (s.horizonIB) {
-    uint16_t* hp = (uint16_t*)lock_ib(s.horizonIB, 0, 0);
-    LAND_ASSERT(hp);
-    uint16_t* p = hp;
-    for (int row = 0; row < HORIZON_SIDE - 1; ++row) {
-      const int cz = 2 * row - 191;
-      for (int col = 0; col < HORIZON_SIDE - 1; ++col) {
-        const int cx = 2 * col - 191;
-        if (cx * cx + cz * cz >= HORIZON_HOLE_R2) put_quad(p, row * HORIZON_SIDE + col, HORIZON_SIDE);
-      }
-    }
-    unlock_ib(s.horizonIB);
-    s.horizonQuads = int(p - hp) / 6;
-  }
+  s.horizonQuads = s.horizonIB ? put_horizon_quads(s.horizonIB, nullptr) : 0;
 }
 
 void build_frame_land_meshes(float f)
@@ -473,9 +620,15 @@ void build_frame_land_meshes(float f)
   build_patches(ox, oz);
   build_land_grid(ox, oz);
   build_land_indices(ox, oz);
-  if (gfx_quality == 1 && s.horizonVB) build_horizon();
-  build_fluid_vertices(ox, oz, f);
+  const bool horizon = gfx_quality == 1 && s.horizonVB;
+  mark_wet_vertices(ox, oz);
   build_fluid_indices();
+  pending = PendingMeshes{true, horizon, ox, oz, f};
+  if (!frame_shortcuts) {
+    if (horizon) build_horizon();
+    build_pending_fluid();
+    pending.horizon = false;
+  }
   int seen = 0;
   for (bool b : block_visible) seen += b;
   land_render_stats.visible_blocks = seen;
@@ -505,43 +658,48 @@ void render_land(float)
   get_land_sky_constants(sky);
   set_ps_constants(0, (const float*)sky, 13);
 
+  // With the frame shortcuts, the same triangles in the same order go in
+  // parts, each handed to the rasteriser as soon as it is prepared: the
+  // nearer ground is drawn while the farther is prepared, and the last part
+  // while the passes after the land are.
+  const int parts = frame_shortcuts ? int(LAND_DRAW_PARTS) : 1;
   if (s.instances > 0) {
     set_vertex_decl(s.patchDecl);
     set_vb(0, s.patchVB, 0, sizeof(PatchVertex));
-    set_vb(1, s.instVB, 0, sizeof(PatchInstance));
-    set_instancing(s.instances);
     set_ib(s.patchIB);
     set_shader(s.patchShader);
-    draw_indexed(4, 0, 0, PATCH_VERTS, 0, PATCH_TRIS);
+    // Instances are drawn one after the other, so a run of them drawn alone
+    // gives the triangles of the whole draw in the same order.
+    const int patch_parts = std::min(parts, int(PATCH_DRAW_PARTS));
+    for (int k = 0; k < patch_parts; ++k) {
+      const int first = s.instances * k / patch_parts, end = s.instances * (k + 1) / patch_parts;
+      if (end == first) continue;
+      set_vb(1, s.instVB, first * int(sizeof(PatchInstance)), sizeof(PatchInstance));
+      set_instancing(end - first);
+      draw_indexed(4, 0, 0, PATCH_VERTS, 0, PATCH_TRIS);
+      submit_queued_draws();
+    }
     set_instancing(0);
     set_vb(1, nullptr, 0, 0);
-    // The near ground is drawn while the far grid is prepared.
-    submit_queued_draws();
   }
 
   set_vertex_decl(s.landDecl);
   set_shader(s.landShader);
   set_ib(s.landIB);
   set_vb(0, s.landVB, 0, sizeof(LandVertex));
-  if (!frame_shortcuts) {
-    draw_indexed(4, 0, 0, LAND_WINDOW * LAND_WINDOW, 0, 2 * s.landQuads);
-    return;
+  for (int k = 0; k < parts; ++k) {
+    const int first = s.landQuads * k / parts, end = s.landQuads * (k + 1) / parts;
+    if (end == first) continue;
+    draw_indexed(4, 0, 0, LAND_WINDOW * LAND_WINDOW, 6 * first, 2 * (end - first));
+    if (frame_shortcuts) submit_queued_draws();
   }
-  // The same triangles in the same order, in two halves: the rasteriser
-  // draws the nearer rings while the farther ones are prepared, and the
-  // farther ones while the passes after the land are.
-  const int near_quads = s.landQuads / 2;
-  draw_indexed(4, 0, 0, LAND_WINDOW * LAND_WINDOW, 0, 2 * near_quads);
-  submit_queued_draws();
-  if (s.landQuads > near_quads)
-    draw_indexed(4, 0, 0, LAND_WINDOW * LAND_WINDOW, 6 * near_quads, 2 * (s.landQuads - near_quads));
-  submit_queued_draws();
 }
 
 void render_lava(float f)
 {
   const LandRenderState& s = land_rs;
   if (!s.ready) return;
+  build_pending_fluid();
   if (gfx_quality == 1) {
     bind_wrapped(0, aperTex);
     bind_wrapped(3, s.detailTex);
@@ -557,6 +715,7 @@ void render_water(float f)
 {
   const LandRenderState& s = land_rs;
   if (!s.ready) return;
+  build_pending_fluid();
   if (gfx_quality == 1) {
     bind_wrapped(0, aperTex);
     bind_wrapped(4, s.foamTex);
@@ -585,6 +744,17 @@ void render_horizon()
   bind_wrapped(5, normTex);
   set_vertex_decl(s.landDecl);
   set_shader(s.horizonShader);
+  if (pending.horizon) {
+    pending.horizon = false;
+    build_horizon();
+    build_horizon_view_indices();
+    set_ib(s.horizonViewIB);
+    set_vb(0, s.horizonVB, 0, sizeof(LandVertex));
+    draw_indexed(4, 0, 0, HORIZON_VERTS, 0, 2 * horizon_view_quads);
+    land_render_stats.horizon_drawn_quads = horizon_view_quads;
+    return;
+  }
+  land_render_stats.horizon_drawn_quads = s.horizonQuads;
   set_ib(s.horizonIB);
   set_vb(0, s.horizonVB, 0, sizeof(LandVertex));
   draw_indexed(4, 0, 0, HORIZON_VERTS, 0, 2 * s.horizonQuads);

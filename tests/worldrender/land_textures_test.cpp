@@ -2,9 +2,12 @@
 // exactly, normals match the CPU's formula, the ping-pong blend, a resize,
 // the camera window and the house tiles.
 #include <cmath>
+#include <vector>
 
 #include "land_test_fixture.h"
+#include "engine/gl.h"
 #include "engine/passRecorder.h"
+#include "worldrender/fluidSurface.h"
 #include "worldrender/hmRenderInternal.h"
 #include "worldrender/scenePasses.h"
 
@@ -363,6 +366,98 @@ TEST_F(LandTexturesTest, ViewCullingDropsOnlyWhatTheCameraCannotSee)
   EXPECT_LT(quads[1], quads[0] / 2);
   EXPECT_LT(patches[1], patches[0] / 2);
   EXPECT_GT(patches[1], 0);
+}
+
+namespace
+{
+
+// A camera at `pos` turned `yaw` radians from +z toward +x and pitched down.
+Matrix44 yaw_camera(vec4f pos, float yaw, float pitch)
+{
+  Matrix44 cam;
+  const float cy = std::cos(yaw), sy = std::sin(yaw), cp = std::cos(pitch), sp = std::sin(pitch);
+  cam.row[2] = make4f(sy * cp, sp, cy * cp, 0.f);
+  cam.row[0] = make4f(cy, 0.f, -sy, 0.f);
+  cam.row[1] = make4f(-sy * sp, cp, -cy * sp, 0.f);
+  cam.row[3] = pos;
+  return cam;
+}
+
+template <typename T>
+std::vector<T> read_buffer(const BufferSlot* b)
+{
+  std::vector<T> out(b->size / sizeof(T));
+  glBindBuffer(GL_COPY_READ_BUFFER, b->buffer);
+  glGetBufferSubData(GL_COPY_READ_BUFFER, 0, GLsizeiptr(out.size() * sizeof(T)), out.data());
+  glBindBuffer(GL_COPY_READ_BUFFER, 0);
+  return out;
+}
+
+// The window position (c, r) a land or fluid vertex slot holds.
+void window_position(int slot, int* c, int* r)
+{
+  *r = slot >> 8;
+  *c = ((slot & 255) - ((*r & 1) << 7)) & 255;
+}
+
+}  // namespace
+
+// The frame shortcuts write only the vertices that the quads of visible
+// blocks use: every vertex a drawn quad names must hold this frame's values,
+// whichever way the camera looks and wherever the visible blocks end.
+TEST_F(LandTexturesTest, DrawnQuadsUseOnlyVerticesWrittenThisFrame)
+{
+  make_fixed_grid();
+  land_cull_to_view = true;
+  struct Case
+  {
+    float x, y, z, yaw, pitch;
+  } cases[] = {
+      {64.f, 12.f, 44.f, 0.f, -0.3f},       // over the pond, looking along +z
+      {250.f, 10.f, 190.f, 2.4f, -0.2f},    // at the lava across the wrap seam
+      {0.4f, 30.f, 100.f, -1.2f, -0.6f},    // just past the seam, looking back over it
+      {128.f, 60.f, 128.f, 0.7f, -1.5f},    // nearly straight down
+  };
+  Texture target = create_screen_render_texture();
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << "camera at " << k.x << ", " << k.z << " yaw " << k.yaw);
+    cur_view_itm = yaw_camera(make4f(k.x, k.y, k.z, 1.f), k.yaw, k.pitch);
+    refresh(0.025f);
+    ASSERT_LT(land_render_stats.visible_blocks, 32 * 32) << "the view leaves some blocks out";
+    // Fluid vertices are written by the first fluid draw.
+    set_render_target(target, 0, true);
+    render_lava(0.5f);
+    render_water(0.5f);
+    const LandRenderState& s = land_rs;
+    const int ox = s.camX - 128, oz = s.camZ - 128;
+    const std::vector<LandVertex> land = read_buffer<LandVertex>(s.landVB);
+    const std::vector<FluidVertexLQ> wet[2] = {read_buffer<FluidVertexLQ>(s.waterVB),
+                                               read_buffer<FluidVertexLQ>(s.lavaVB)};
+    const std::vector<uint16_t> land_ib = read_buffer<uint16_t>(s.landIB);
+    const std::vector<uint16_t> fluid_ib[2] = {read_buffer<uint16_t>(s.waterIB), read_buffer<uint16_t>(s.lavaIB)};
+    int wrong = 0;
+    for (int i = 0; i < 6 * s.landQuads; ++i) {
+      int c, r;
+      window_position(land_ib[i], &c, &r);
+      const LandVertex& v = land[land_ib[i]];
+      wrong += v.x != ox + c || v.z != oz + r || v.h != curh[cell_index((ox + c) & 255, (oz + r) & 255)];
+    }
+    EXPECT_EQ(wrong, 0) << "land vertices";
+    const int quads[2] = {s.waterQuads, s.lavaQuads};
+    for (int f = 0; f < 2; ++f) {
+      wrong = 0;
+      for (int i = 0; i < 6 * quads[f]; ++i) {
+        int c, r;
+        window_position(fluid_ib[f][i], &c, &r);
+        const FluidVertexLQ& v = wet[f][fluid_ib[f][i]];
+        const FluidSurfaceCell& fs = display_fluid_surface[cell_index((ox + c) & 255, (oz + r) & 255)];
+        wrong += v.x != ox + c || v.z != oz + r || v.surface != (f ? fs.lava : fs.water);
+      }
+      EXPECT_EQ(wrong, 0) << (f ? "lava vertices" : "water vertices");
+    }
+  }
+  EXPECT_GT(land_rs.landQuads, 0);
+  release_texture(target);
 }
 
 // ---- high quality: aperture, horizon and the G-buffer ----

@@ -162,7 +162,8 @@ class PopulatedReferenceImageTest : public ReferenceImageTest<QUALITY>
     scene_objects::populate();
   }
 
-  // The frame's shortcuts (the land grid in two halves, the final copy,
+  // The frame's shortcuts (the land drawn in parts, only the vertices in
+  // view written, the horizon quads out of view left out, the final copy,
   // shadow-ball pixels skipped where no sphere reaches, the effects composite
   // limited to the pixels the effects reached) leave every
   // pixel as the whole passes draw it, at a size where the shadow tiles and
@@ -175,6 +176,11 @@ class PopulatedReferenceImageTest : public ReferenceImageTest<QUALITY>
       frame_shortcuts = on;
       ReferenceImageTest<QUALITY>::draw_frame_picture();
       (on ? shortcut : whole) = back_buffer_rgba();
+      if (QUALITY == 1 && on) {
+        EXPECT_GT(land_render_stats.horizon_drawn_quads, 0);
+        EXPECT_LT(land_render_stats.horizon_drawn_quads, land_render_stats.horizon_quads / 2)
+            << "the horizon behind the camera is left out";
+      }
     }
     frame_shortcuts = true;
     ASSERT_EQ(whole.size(), size_t(640) * 360 * 4);
