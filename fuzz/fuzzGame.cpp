@@ -92,7 +92,6 @@ void fuzz_game_init()
 void fuzz_game_after_input()
 {
   if (delete_gameobj) delete_gameobj();
-  release_slot_lock();
   set_error_message(nullptr);
 }
 

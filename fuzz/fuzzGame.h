@@ -12,8 +12,9 @@
 
 // Once per process; later calls do nothing.
 void fuzz_game_init();
-// After an input: objects queued for deletion are deleted, the slot's lock
-// and the on-screen error are dropped.
+// After an input: objects queued for deletion are deleted and the on-screen
+// error is dropped. A slot's lock stays with the process, as in a running
+// game: taking it again for every input scanned the slot's folder each time.
 void fuzz_game_after_input();
 // <application data>/Quillmere/saves/0/<file>
 std::string fuzz_slot_path(const char* file);

@@ -86,13 +86,14 @@ HSQUIRRELVM fuzz_vm()
   return vm;
 }
 
-FuzzPatcher::FuzzPatcher(std::vector<uint8_t> base_) : base(std::move(base_)), block(base)
+FuzzPatcher::FuzzPatcher(std::vector<uint8_t> base_) : base(std::move(base_)), block(base), last_size(base.size())
 {
   block.resize(base.size() + 65, 0);
 }
 
 const uint8_t* FuzzPatcher::apply(const uint8_t* data, size_t size, size_t& out_size)
 {
+  changes = touched;
   for (const auto& t : touched) {
     size_t from_base = t.first < base.size() ? std::min(t.second, base.size() - t.first) : 0;
     if (from_base) memcpy(block.data() + t.first, base.data() + t.first, from_base);
@@ -108,8 +109,7 @@ const uint8_t* FuzzPatcher::apply(const uint8_t* data, size_t size, size_t& out_
     pos += 4;
     return true;
   };
-  if (size == 0) return block.data();
-  if (data[pos++] == 0xFF) {
+  if (size > 0 && data[pos++] == 0xFF) {
     uint32_t n = 0;
     if (u32(n)) out_size = n % (base.size() + 65);
   }
@@ -125,6 +125,9 @@ const uint8_t* FuzzPatcher::apply(const uint8_t* data, size_t size, size_t& out_
     }
     pos += n;
   }
+  changes.insert(changes.end(), touched.begin(), touched.end());
+  size_changed = out_size != last_size;
+  last_size = out_size;
   return block.data();
 }
 

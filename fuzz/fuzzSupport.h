@@ -49,10 +49,18 @@ public:
   explicit FuzzPatcher(std::vector<uint8_t> base);
   // The patched block, valid until the next call; size in out_size.
   const uint8_t* apply(const uint8_t* data, size_t size, size_t& out_size);
+  // Where the last result may differ from the one before: (offset, length)
+  // ranges, or sizeChanged() and then anywhere. A copy of the block (a file)
+  // is brought up to date by rewriting only these.
+  const std::vector<std::pair<size_t, size_t>>& changed() const { return changes; }
+  bool sizeChanged() const { return size_changed; }
 
 private:
   std::vector<uint8_t> base, block;  // block: base and 65 zero bytes
   std::vector<std::pair<size_t, size_t>> touched;  // (offset, length) to undo
+  std::vector<std::pair<size_t, size_t>> changes;
+  size_t last_size;
+  bool size_changed = false;
 };
 
 // A valid world-data block (HeightmapData::saveWorldData) of a world with

@@ -12,6 +12,9 @@
 #include "engine/streams.h"
 #include "world/heightmapData.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,7 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   }());
   size_t file_size = 0;
   const uint8_t* file = patcher.apply(data, size, file_size);
-  std::string path = fuzz_write("Quillmere/saves/0/w000", file, file_size);
+  // The file stays from input to input: only the bytes the patches change
+  // are written (all of it when its size changes).
+  static std::string path;
+  static int fd = -1;
+  if (fd < 0 || patcher.sizeChanged()) {
+    if (fd >= 0) close(fd);
+    path = fuzz_write("Quillmere/saves/0/w000", file, file_size);
+    fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) abort();
+  } else {
+    for (const auto& c : patcher.changed())
+      if (pwrite(fd, file + c.first, c.second, off_t(c.first)) != ssize_t(c.second)) abort();
+  }
   // Kept for the run: taking the state then copies without allocating.
   static WorldState before, after;
   before.take();

@@ -29,7 +29,16 @@ for f in $(find "$src/data" -name '*.nut'); do
   cp "$f" "$out/script_compile/$(basename "$(dirname "$f")")_$(basename "$f")"
 done
 mkdir -p "$out/font" "$out/icons"
-cp "$bin/ui_font.fnt" "$out/font/" 2>/dev/null || true
+# The GUI font descriptor cut to its first 16 and last 8 glyphs (two ranges of
+# codes) and first 20 kerning pairs, its counts set to match: whole, its 26 KB
+# would let every input grow that long, and each line costs a parse.
+if [ -f "$bin/ui_font.fnt" ]; then
+  awk '/^chars count=/ { total = substr($2, 7) + 0; print "chars count=24"; mode = 1; n = 0; next }
+       /^kernings count=/ { print "kernings count=20"; mode = 2; n = 0; next }
+       mode == 0 { print; next }
+       mode == 1 { n++; if (n <= 16 || n > total - 8) print; next }
+       { if (++n <= 20) print }' "$bin/ui_font.fnt" > "$out/font/ui_font_cut.fnt"
+fi
 cp "$bin/ui_icons.txt" "$out/icons/" 2>/dev/null || true
 # The descriptors' own examples of damage: a count larger than the lines there
 # and a bad number.

@@ -91,16 +91,18 @@ bool decode_sound(const unsigned char* image, int64_t size, bool mono, DecodedSo
   out.channels = dec.outChannels();
   out.rate = dec.rate();
   out.data.clear();
-  const int block = 16384;
+  // Decoded a piece at a time and appended, so the data grows by what was
+  // really decoded, without zero-filling room it never uses.
+  const int block = 4096;
+  int16_t piece[block * 2];
   int64_t frames = 0;
   for (;;) {
-    out.data.resize(size_t(frames + block) * out.channels);
-    int n = dec.read(out.data.data() + frames * out.channels, block);
+    int n = dec.read(piece, block);
     if (n <= 0) break;
     frames += n;
     if (frames > MAX_DECODED_FRAMES) return false;
+    out.data.insert(out.data.end(), piece, piece + size_t(n) * out.channels);
   }
-  out.data.resize(size_t(frames) * out.channels);
   out.frames = frames;
   return frames > 0;
 }

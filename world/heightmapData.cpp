@@ -93,7 +93,7 @@ static bool loadable_value(float v) { return std::isfinite(v) && std::fabs(v) <=
 }
 
 // The common case of a good block is checked in one pass of plain arithmetic,
-// without a comparison or branch per value, in groups of 16 (n is a multiple).
+// without a comparison or branch per value, in groups of 64 (n is a multiple).
 
 // Whether n floats all pass loadable_value. The magnitude bits of floats order
 // as the magnitudes do, and those of infinities and NaNs are above every
@@ -105,8 +105,8 @@ static bool all_loadable(const unsigned char* p, int n)
   uint32_t limit_bits;
   memcpy(&limit_bits, &limit, 4);
   uint64_t wrapped = 0;
-  for (int i = 0; i < n; i += 16) {
-    uint32_t bits[16];
+  for (int i = 0; i < n; i += 64) {
+    uint32_t bits[64];
     memcpy(bits, p + size_t(i) * 4, sizeof(bits));
     for (uint32_t b : bits) wrapped |= uint64_t(limit_bits) - (b & 0x7FFFFFFFu);
   }
@@ -120,8 +120,8 @@ static bool all_house_materials_known(const Surface* surf)
 {
   static_assert(GT_HOUSE == 0, "house tiles are the ground bits 0");
   uint32_t bad = 0;
-  for (int i = 0; i < HMAP_CELLS; i += 16) {
-    Surface cells[16];
+  for (int i = 0; i < HMAP_CELLS; i += 64) {
+    Surface cells[64];
     memcpy(cells, surf + i, sizeof(cells));
     for (const Surface& c : cells) {
       uint32_t material = (c.bits & SURF_MATERIAL_MASK) >> SURF_MATERIAL_SHIFT;
