@@ -54,6 +54,9 @@ public:
   {
     fn = f;
     ctx = c;
+    // Float results must not depend on the thread: the workers take the
+    // caller's rounding and denormal modes.
+    csr = _mm_getcsr();
     done.store(0, std::memory_order_relaxed);
     call = (call + 1) & 0xFFFFFF;
     ticket.store((call << (2 * k_index_bits)) | (uint64_t(count) << k_index_bits));
@@ -80,6 +83,7 @@ private:
   std::atomic<int> sleepers{0};
   void (*fn)(void*, int, int) = nullptr;
   void* ctx = nullptr;
+  unsigned csr = 0;
   uint64_t call = 0;
   std::mutex mutex;
   std::condition_variable wake;
@@ -92,6 +96,7 @@ private:
     while (ticket_index(t) < ticket_count(t)) {
       if (ticket.compare_exchange_weak(t, t + 1, std::memory_order_acq_rel)) {
         // The call cannot end (and fn change) before this item is done.
+        if (worker != 0 && _mm_getcsr() != csr) _mm_setcsr(csr);
         fn(ctx, int(ticket_index(t)), worker);
         done.fetch_add(1, std::memory_order_release);
         return true;

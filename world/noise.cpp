@@ -1,5 +1,7 @@
 #include "world/noise.h"
 
+#include "world/genWorkers.h"
+
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -397,6 +399,25 @@ TiledNoiseAxis tiled_noise2_axis(float v, float period)
 float tiled_noise2(float x, float y, float period)
 {
   return tiled_noise2_at(tiled_noise2_axis(x, period), tiled_noise2_axis(y, period));
+}
+
+void tiled_noise2_grid(const TiledNoiseAxis axis[256], float* out)
+{
+  // Sixteen bands of sixteen rows; each value is computed alone, so the
+  // worker that computes it does not matter.
+  struct Grid
+  {
+    const TiledNoiseAxis* axis;
+    float* out;
+  } grid{axis, out};
+  HeightmapData::parallel_for(
+    16,
+    [](void* ctx, int band, int) {
+      const Grid& g = *static_cast<const Grid*>(ctx);
+      for (int z = band * 16; z < band * 16 + 16; z++)
+        for (int x = 0; x < 256; x++) g.out[z * 256 + x] = tiled_noise2_at(g.axis[x], g.axis[z]);
+    },
+    &grid);
 }
 
 float old_tiled_noise2(float x, float y, int tile)
