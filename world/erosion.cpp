@@ -562,9 +562,12 @@ void run_one_ahead(AheadState& st, uint32_t i, int worker)
 {
   WindowPlace& place = st.window[i % st.size];
   uint64_t was = place.state.load(std::memory_order_acquire);
-  // A worker still busy with the droplet that held this place before: the
-  // calling thread runs this one itself.
-  if ((was & 1) == 0 && was != 0) return;
+  // Left to the calling thread: a place still being written for an earlier
+  // droplet, or one already holding this droplet's successor in the place
+  // (this worker was held up between its claim and here; the calling thread
+  // may be reading that result). A result of an earlier droplet is done with:
+  // the claim came within the window, so that droplet was done by then.
+  if (was != 0 && ((was & 1) == 0 || was / 2 - 1 >= i)) return;
   if (!place.state.compare_exchange_strong(was, running(i), std::memory_order_acq_rel)) return;
   Ahead& a = place.ahead;
   a.seen = st.done.load(std::memory_order_acquire);

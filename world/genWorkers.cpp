@@ -111,6 +111,7 @@ private:
       while (take_one(worker)) {
       }
       uint64_t idle = ticket.load();
+      if (ticket_index(idle) < ticket_count(idle)) continue;  // a call published meanwhile
       auto since = std::chrono::steady_clock::now();
       bool changed = false;
       for (int spins = 0; !changed; spins++) {
