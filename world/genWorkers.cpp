@@ -28,7 +28,7 @@ inline uint64_t ticket_count(uint64_t t) { return (t >> k_index_bits) & k_index_
 // How long an idle thread keeps watching for the next call before it sleeps:
 // generation makes calls back to back, and waking a sleeping thread costs more
 // than a short call.
-const auto k_spin_time = std::chrono::microseconds(300);
+const auto k_spin_time = std::chrono::microseconds(100);
 
 class Pool
 {
