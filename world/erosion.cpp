@@ -1,12 +1,12 @@
 #include "world/erosion.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cinttypes>
-#include <cstring>
-#include <thread>
-#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "engine/debug.h"
@@ -541,7 +541,7 @@ struct AheadState
   alignas(64) std::atomic<uint64_t> extra_draws{0};  // random directions drawn since `first`
   alignas(64) std::atomic<uint32_t> done{0};         // droplets done (in order)
   alignas(64) std::atomic<uint32_t> claimed{0};      // next droplet to run ahead
-  char after[60];
+  char after[60];  // keeps the next object off claimed's line
 
   void start_call(unsigned droplets, unsigned window_size, Tally& t)
   {
