@@ -24,4 +24,18 @@ void parallel_for(int count, void (*fn)(void* ctx, int item, int worker), void* 
 // pool's threads start on the items, then helps with the items left.
 void parallel_beside(int count, void (*fn)(void* ctx, int item, int worker), void (*own)(void* ctx), void* ctx);
 
+// body(z) for every row z of the 256 x 256 grid, in sixteen bands of rows on
+// the workers; for work where each row is computed on its own.
+template <class Body>
+void parallel_rows(Body& body)
+{
+  parallel_for(
+    16,
+    [](void* ctx, int band, int) {
+      Body& b = *static_cast<Body*>(ctx);
+      for (int z = band * 16; z < band * 16 + 16; z++) b(z);
+    },
+    &body);
+}
+
 }  // namespace HeightmapData

@@ -403,21 +403,10 @@ float tiled_noise2(float x, float y, float period)
 
 void tiled_noise2_grid(const TiledNoiseAxis axis[256], float* out)
 {
-  // Sixteen bands of sixteen rows; each value is computed alone, so the
-  // worker that computes it does not matter.
-  struct Grid
-  {
-    const TiledNoiseAxis* axis;
-    float* out;
-  } grid{axis, out};
-  HeightmapData::parallel_for(
-    16,
-    [](void* ctx, int band, int) {
-      const Grid& g = *static_cast<const Grid*>(ctx);
-      for (int z = band * 16; z < band * 16 + 16; z++)
-        for (int x = 0; x < 256; x++) g.out[z * 256 + x] = tiled_noise2_at(g.axis[x], g.axis[z]);
-    },
-    &grid);
+  auto row = [&](int z) {
+    for (int x = 0; x < 256; x++) out[z * 256 + x] = tiled_noise2_at(axis[x], axis[z]);
+  };
+  HeightmapData::parallel_rows(row);
 }
 
 float old_tiled_noise2(float x, float y, int tile)
