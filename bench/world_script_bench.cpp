@@ -13,6 +13,7 @@
 
 #include "scripting/hmGenScript.h"
 #include "scripting/worldNativesServices.h"
+#include "world/erosion.h"
 
 #include "engine/paths.h"
 #include "engine/random.h"
@@ -43,16 +44,32 @@ void start_world_scripts()
   if (has_error_message()) fprintf(stderr, "world scripts: %s\n", error_message_text.data);
 }
 
+// The last argument of a benchmark: the window of erosion droplets the
+// generation workers run ahead (0: every droplet in turn, the default).
+struct GenerationThreads
+{
+  int saved = HeightmapData::erosion_run_ahead;
+  explicit GenerationThreads(int64_t window) { HeightmapData::erosion_run_ahead = int(window); }
+  ~GenerationThreads() { HeightmapData::erosion_run_ahead = saved; }
+};
+
 void BM_GenerateMainMenu(benchmark::State& state)
 {
   start_world_scripts();
+  GenerationThreads threads(state.range(0));
   for (auto _ : state) {
     game_rnd_seed = 20240611;
     QuietStdout quiet;
     generate_world("main_menu");
   }
 }
-BENCHMARK(BM_GenerateMainMenu)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_GenerateMainMenu)
+  ->Arg(0)
+  ->Arg(32)
+  ->Unit(benchmark::kMillisecond)
+  ->UseRealTime()
+  ->Repetitions(5)
+  ->ReportAggregatesOnly();
 
 void BM_GenerateUniverse(benchmark::State& state)
 {
@@ -100,6 +117,7 @@ void BM_GenerateKind(benchmark::State& state)
 {
   start_world_scripts();
   const char* kind = k_world_kinds[state.range(0)];
+  GenerationThreads threads(state.range(1));
   state.SetLabel(kind);
   for (auto _ : state) {
     game_rnd_seed = 777;
@@ -108,7 +126,7 @@ void BM_GenerateKind(benchmark::State& state)
   }
 }
 BENCHMARK(BM_GenerateKind)
-  ->DenseRange(0, int(sizeof(k_world_kinds) / sizeof(k_world_kinds[0])) - 1)
+  ->ArgsProduct({benchmark::CreateDenseRange(0, int(sizeof(k_world_kinds) / sizeof(k_world_kinds[0])) - 1, 1), {0, 32}})
   ->Unit(benchmark::kMillisecond)
   ->UseRealTime()
   ->Repetitions(5)

@@ -1,12 +1,19 @@
 #include "world/erosion.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "engine/debug.h"
 #include "engine/random.h"
 #include "engine/timer.h"
 #include "world/genServices.h"
+#include "world/genWorkers.h"
 #include "world/heightmapData.h"
 
 namespace HeightmapData
@@ -133,12 +140,39 @@ void run_reactions(vec4f& c, const Params& p)
   } while (T > 0.0f && iterations < 10);
 }
 
+// A cell a droplet changes: its height and surface record.
+struct CellRef
+{
+  float& h;
+  Surface& s;
+};
+
+// The world grid as droplets running in turn see it. With Mark, every cell
+// changed is stamped with `round` in `written`, so droplets run ahead of their
+// turn in the same round can be checked against it.
+template <bool Mark>
+struct WorldCells
+{
+  uint32_t* written = nullptr;
+  uint32_t round = 0;
+
+  float height(int cell) const { return hmap[cell]; }
+  CellRef change(int cell)
+  {
+    if (Mark) written[cell] = round;
+    return {hmap[cell], surface[cell]};
+  }
+};
+
 // The deposit rule for one cell. Forced inline: most droplet steps deposit,
 // four cells at a time.
-__attribute__((always_inline)) inline void deposit_cell(int cell, float a, vec4f drop_color, const Params& p)
+template <class Cells>
+__attribute__((always_inline)) inline void deposit_cell(Cells& cells, int cell, float a, vec4f drop_color,
+                                                        const Params& p)
 {
-  hmap[cell] += a;
-  Surface& s = surface[cell];
+  CellRef c_ref = cells.change(cell);
+  c_ref.h += a;
+  Surface& s = c_ref.s;
   if (surface_type(s.bits) != ST_GRASS) {
     s.bits = with_surface_type(s.bits, ST_NONE);
     s.topColor = 0;
@@ -155,12 +189,14 @@ __attribute__((always_inline)) inline void deposit_cell(int cell, float a, vec4f
 
 // Deposits a at the four corners of cell (cx, cz), weighted bilinearly by the
 // droplet's fractions in that cell.
-inline void deposit_corners(int cx, int cz, float fx, float fz, float a, vec4f drop_color, const Params& p)
+template <class Cells>
+inline void deposit_corners(Cells& cells, int cx, int cz, float fx, float fz, float a, vec4f drop_color,
+                            const Params& p)
 {
-  deposit_cell(cell_at(cx, cz), a * (1.0f - fx) * (1.0f - fz), drop_color, p);
-  deposit_cell(cell_at(cx + 1, cz), a * fx * (1.0f - fz), drop_color, p);
-  deposit_cell(cell_at(cx, cz + 1), a * (1.0f - fx) * fz, drop_color, p);
-  deposit_cell(cell_at(cx + 1, cz + 1), a * fx * fz, drop_color, p);
+  deposit_cell(cells, cell_at(cx, cz), a * (1.0f - fx) * (1.0f - fz), drop_color, p);
+  deposit_cell(cells, cell_at(cx + 1, cz), a * fx * (1.0f - fz), drop_color, p);
+  deposit_cell(cells, cell_at(cx, cz + 1), a * (1.0f - fx) * fz, drop_color, p);
+  deposit_cell(cells, cell_at(cx + 1, cz + 1), a * fx * fz, drop_color, p);
 }
 
 // Erodes a around (px, pz) over the 4 x 4 cells round cell (cx, cz), with a
@@ -168,7 +204,8 @@ inline void deposit_corners(int cx, int cz, float fx, float fz, float a, vec4f d
 // what it picks up in proportion to its load s (the load before this step).
 // The weights of the 16 cells are worked out four at a time first; then the
 // cells within reach (weight not <= 0) are visited in order, z outer, x inner.
-inline void erode_around(float px, float pz, int cx, int cz, float a, float s, vec4f& drop_color)
+template <class Cells>
+inline void erode_around(Cells& cells, float px, float pz, int cx, int cz, float a, float s, vec4f& drop_color)
 {
   alignas(16) float weight[16];
   unsigned reached = 0;
@@ -183,9 +220,9 @@ inline void erode_around(float px, float pz, int cx, int cz, float a, float s, v
     int k = __builtin_ctz(reached);
     reached &= reached - 1;
     float e = weight[k];
-    int cell = cell_at(cx - 1 + (k & 3), cz - 1 + (k >> 2));
-    hmap[cell] -= e;
-    Surface& sf = surface[cell];
+    CellRef c_ref = cells.change(cell_at(cx - 1 + (k & 3), cz - 1 + (k >> 2)));
+    c_ref.h -= e;
+    Surface& sf = c_ref.s;
     sf.bits = with_surface_type(sf.bits, ST_NONE);
     sf.topColor = 0;
     // An empty droplet that picks up nothing (e and s both 0) would make
@@ -196,133 +233,500 @@ inline void erode_around(float px, float pz, int cx, int cz, float a, float s, v
   }
 }
 
-inline void read_corners(int cx, int cz, float& h00, float& h10, float& h01, float& h11)
+template <class Cells>
+inline void read_corners(const Cells& cells, int cx, int cz, float& h00, float& h10, float& h01, float& h11)
 {
-  h00 = hmap[cell_at(cx, cz)];
-  h10 = hmap[cell_at(cx + 1, cz)];
-  h01 = hmap[cell_at(cx, cz + 1)];
-  h11 = hmap[cell_at(cx + 1, cz + 1)];
+  h00 = cells.height(cell_at(cx, cz));
+  h10 = cells.height(cell_at(cx + 1, cz));
+  h01 = cells.height(cell_at(cx, cz + 1));
+  h11 = cells.height(cell_at(cx + 1, cz + 1));
 }
 
-}  // namespace
-
-void genDropletErosion(unsigned count, ErosionParams& params)
+// One droplet from its start cell (two draws of rng) to its end; returns its
+// steps and counts the random directions it drew (more draws of rng).
+template <class Cells>
+int run_droplet(Cells& cells, uint64_t& rng, const Params& p, uint64_t& random_dirs)
 {
-  int64_t start = get_ref_time();
-  uint32_t period = uint32_t(params.periodStep);
-  uint64_t total_steps = 0, long_paths = 0, random_dirs = 0;
-  Params p;
-  p.load(params);
+  int sx = int(rnd_u32(rng) & 255);
+  int sz = int(rnd_u32(rng) & 255);
+  float px = float(sx), pz = float(sz);
+  int cx = sx, cz = sz;
+  float fx = 0.0f, fz = 0.0f;
+  float h00, h10, h01, h11;
+  read_corners(cells, cx, cz, h00, h10, h01, h11);
+  float h = h00;
+  float dx = 0.0f, dz = 0.0f, v = 0.0f, w = 1.0f, s = 0.0f;
+  vec4f drop_color = v_zero();
+  int steps = 0;
 
-  for (unsigned i = 0; i < count; i++) {
-    if (i > 0 && i % k_splash_every == 0) show_splash("Calculating erosion", (float(i) + 0.5f) / float(count));
-
-    int sx = int(rnd_u32() & 255);
-    int sz = int(rnd_u32() & 255);
-    float px = float(sx), pz = float(sz);
-    int cx = sx, cz = sz;
-    float fx = 0.0f, fz = 0.0f;
-    float h00, h10, h01, h11;
-    read_corners(cx, cz, h00, h10, h01, h11);
-    float h = h00;
-    float dx = 0.0f, dz = 0.0f, v = 0.0f, w = 1.0f, s = 0.0f;
-    vec4f drop_color = v_zero();
-    int steps = 0;
-
-    for (;;) {
-      // Downhill from the corners stored when the droplet entered its cell.
-      float gx = (h00 + h01) - (h10 + h11);
-      float gz = (h00 + h10) - (h01 + h11);
-      dx = gx + (dx - gx) * p.Ki;
-      dz = gz + (dz - gz) * p.Ki;
-      float len = sqrtf(dx * dx + dz * dz);
-      if (len > 1.1920929e-07f) {
-        dx = dx / len;
-        dz = dz / len;
-      } else {
-        float angle = rnd_float() * 6.2831855f;
-        sincosf(angle, &dz, &dx);
-        random_dirs++;
-      }
-
-      // One unit on; the new cell's corners are kept as read now.
-      float npx = px + dx, npz = pz + dz;
-      int ncx = floor_int(npx), ncz = floor_int(npz);
-      float nfx = npx - float(ncx), nfz = npz - float(ncz);
-      float n00, n10, n01, n11;
-      read_corners(ncx, ncz, n00, n10, n01, n11);
-      float nh = ((1.0f - nfx) * n00 + nfx * n10) * (1.0f - nfz) + ((1.0f - nfx) * n01 + nfx * n11) * nfz;
-
-      // A pit: fill it from the load, or end here with all of it.
-      if (nh >= h) {
-        float fill = (nh - h) + 0.001f;
-        if (fill >= s) {
-          deposit_corners(cx, cz, fx, fz, s, drop_color, p);
-          break;
-        }
-        deposit_corners(cx, cz, fx, fz, fill, drop_color, p);
-        h += fill;
-        s -= fill;
-        v = 0.0f;
-      }
-
-      float dh = h - nh;
-      float capacity = (dh > p.minSlope ? dh : p.minSlope) * v * w * p.Kq;
-      if (s < capacity) {
-        float want = (capacity - s) * p.Kr;
-        float most = 0.99f * dh;
-        float a = want < most ? want : most;
-        erode_around(px, pz, cx, cz, a, s, drop_color);
-        s += a;
-        dh -= a;
-      } else {
-        float a = (s - capacity) * p.Kd;
-        deposit_corners(cx, cz, fx, fz, a, drop_color, p);
-        s -= a;
-        dh += a;
-      }
-
-      // A negative gravity parameter could make this negative: stop instead
-      // of turning the speed into NaN.
-      float v2 = v * v + 2.0f * p.g * dh;
-      v = sqrtf(v2 > 0.0f ? v2 : 0.0f);
-      w = w * (1.0f - p.Kw);
-      steps++;
-
-      px = npx;
-      pz = npz;
-      cx = ncx;
-      cz = ncz;
-      fx = nfx;
-      fz = nfz;
-      h00 = n00;
-      h10 = n10;
-      h01 = n01;
-      h11 = n11;
-      h = nh;
-      if (steps >= k_max_path) break;
+  for (;;) {
+    // Downhill from the corners stored when the droplet entered its cell.
+    float gx = (h00 + h01) - (h10 + h11);
+    float gz = (h00 + h10) - (h01 + h11);
+    dx = gx + (dx - gx) * p.Ki;
+    dz = gz + (dz - gz) * p.Ki;
+    float len = sqrtf(dx * dx + dz * dz);
+    if (len > 1.1920929e-07f) {
+      dx = dx / len;
+      dz = dz / len;
+    } else {
+      float angle = rnd_float(rng) * 6.2831855f;
+      sincosf(angle, &dz, &dx);
+      random_dirs++;
     }
 
+    // One unit on; the new cell's corners are kept as read now.
+    float npx = px + dx, npz = pz + dz;
+    int ncx = floor_int(npx), ncz = floor_int(npz);
+    float nfx = npx - float(ncx), nfz = npz - float(ncz);
+    float n00, n10, n01, n11;
+    read_corners(cells, ncx, ncz, n00, n10, n01, n11);
+    float nh = ((1.0f - nfx) * n00 + nfx * n10) * (1.0f - nfz) + ((1.0f - nfx) * n01 + nfx * n11) * nfz;
+
+    // A pit: fill it from the load, or end here with all of it.
+    if (nh >= h) {
+      float fill = (nh - h) + 0.001f;
+      if (fill >= s) {
+        deposit_corners(cells, cx, cz, fx, fz, s, drop_color, p);
+        break;
+      }
+      deposit_corners(cells, cx, cz, fx, fz, fill, drop_color, p);
+      h += fill;
+      s -= fill;
+      v = 0.0f;
+    }
+
+    float dh = h - nh;
+    float capacity = (dh > p.minSlope ? dh : p.minSlope) * v * w * p.Kq;
+    if (s < capacity) {
+      float want = (capacity - s) * p.Kr;
+      float most = 0.99f * dh;
+      float a = want < most ? want : most;
+      erode_around(cells, px, pz, cx, cz, a, s, drop_color);
+      s += a;
+      dh -= a;
+    } else {
+      float a = (s - capacity) * p.Kd;
+      deposit_corners(cells, cx, cz, fx, fz, a, drop_color, p);
+      s -= a;
+      dh += a;
+    }
+
+    // A negative gravity parameter could make this negative: stop instead
+    // of turning the speed into NaN.
+    float v2 = v * v + 2.0f * p.g * dh;
+    v = sqrtf(v2 > 0.0f ? v2 : 0.0f);
+    w = w * (1.0f - p.Kw);
+    steps++;
+
+    px = npx;
+    pz = npz;
+    cx = ncx;
+    cz = ncz;
+    fx = nfx;
+    fz = nfz;
+    h00 = n00;
+    h10 = n10;
+    h01 = n01;
+    h11 = n11;
+    h = nh;
+    if (steps >= k_max_path) break;
+  }
+  return steps;
+}
+
+// The bookkeeping of one call: statistics, long paths and the period.
+struct Tally
+{
+  ErosionParams& params;
+  Params p;
+  uint32_t period;
+  uint64_t total_steps = 0, long_paths = 0, random_dirs = 0;
+
+  explicit Tally(ErosionParams& ep) : params(ep), period(uint32_t(ep.periodStep)) { p.load(ep); }
+
+  // Droplets that may run before the next onPeriod call (the counter wraps
+  // from 0 when periodStep is not positive).
+  uint64_t until_period() const { return period ? period : uint64_t(1) << 32; }
+
+  // After droplet i; true when onPeriod is due (call period_reached then).
+  bool finish(unsigned i, int steps)
+  {
     if (steps >= k_max_path) {
       debug("droplet #%d path is too long!", int(i));
       long_paths++;
     }
     total_steps += uint64_t(steps);
-    if (--period == 0) {
-      period = uint32_t(params.periodStep);
-      params.onPeriod();
-      p.load(params);
+    return --period == 0;
+  }
+
+  void period_reached()
+  {
+    period = uint32_t(params.periodStep);
+    params.onPeriod();
+    p.load(params);
+  }
+};
+
+inline void show_progress(unsigned i, unsigned count)
+{
+  if (i > 0 && i % k_splash_every == 0) show_splash("Calculating erosion", (float(i) + 0.5f) / float(count));
+}
+
+void run_in_turn(unsigned count, Tally& t)
+{
+  WorldCells<false> cells;
+  for (unsigned i = 0; i < count; i++) {
+    show_progress(i, count);
+    int steps = run_droplet(cells, game_rnd_seed, t.p, t.random_dirs);
+    if (t.finish(i, steps)) t.period_reached();
+  }
+}
+
+// ---- droplets run ahead of their turn ----
+//
+// While the calling thread runs the droplets in order, the generation workers
+// run later droplets ahead of their turn, up to `window` droplets past the
+// last one done, each against the land as it stands when it starts, with its
+// changes kept apart. When its turn comes a droplet run ahead is taken as it
+// ran if no cell it looked at has been changed since it started and it
+// started from the right random state: it then saw exactly the land it would
+// have seen in turn, so its changes are the same bits. Otherwise, or when it
+// is not ready, the calling thread runs it in turn on the land as it now
+// stands; it never waits for a worker. A worker guesses a droplet's random
+// state as if no droplet since the last one done drew a random direction.
+//
+// The workers read the land while the calling thread changes it; a copy
+// taken while a cell changes is never used, as that cell then counts as
+// changed since the droplet started. onPeriod and the splash run only while
+// no worker runs: the droplets between two of them form one stretch.
+
+struct ChangedCell
+{
+  int cell;
+  float h;
+  Surface s;
+};
+
+// One droplet run ahead of its turn.
+struct Ahead
+{
+  uint32_t seen = 0;  // droplets done when it started
+  uint64_t rng_start = 0, rng_end = 0;
+  uint64_t random_dirs = 0;
+  int steps = 0;
+  std::vector<int> looked;  // every cell read or changed
+  std::vector<ChangedCell> changed;
+};
+
+// A worker's view of the land: the cells a droplet touches are copied on
+// first touch into the worker's slots (valid while `seen` holds the droplet's
+// tag) and changed there.
+struct Slot
+{
+  uint32_t seen;
+  uint32_t changed;
+  float h;
+  Surface s;
+};
+
+// One relaxed atomic read of a word the calling thread may be changing.
+template <class T>
+inline T read_shared(const T& v)
+{
+  static_assert(sizeof(T) == 4, "one word");
+  uint32_t bits = __atomic_load_n(reinterpret_cast<const uint32_t*>(&v), __ATOMIC_RELAXED);
+  T out;
+  memcpy(&out, &bits, 4);
+  return out;
+}
+
+struct AheadCells
+{
+  Slot* slots;
+  uint32_t tag;
+  Ahead& out;
+
+  Slot& slot(int cell) const
+  {
+    Slot& sl = slots[cell];
+    if (sl.seen != tag) {
+      sl.seen = tag;
+      sl.h = read_shared(hmap[cell]);
+      sl.s.color = read_shared(surface[cell].color);
+      sl.s.topColor = read_shared(surface[cell].topColor);
+      sl.s.bits = read_shared(surface[cell].bits);
+      out.looked.push_back(cell);
     }
+    return sl;
+  }
+  float height(int cell) const { return slot(cell).h; }
+  CellRef change(int cell)
+  {
+    Slot& sl = slot(cell);
+    if (sl.changed != tag) {
+      sl.changed = tag;
+      out.changed.push_back({cell, 0.0f, {}});
+    }
+    return {sl.h, sl.s};
+  }
+};
+
+struct WorkerSlots
+{
+  std::unique_ptr<Slot[]> slots;
+  uint32_t tag = 0;
+
+  uint32_t next_tag()
+  {
+    if (!slots) slots.reset(new Slot[HMAP_CELLS]());
+    if (++tag == 0) {
+      for (int i = 0; i < HMAP_CELLS; i++) slots[i].seen = slots[i].changed = 0;
+      tag = 1;
+    }
+    return tag;
+  }
+};
+
+// How long the calling thread waits for a worker busy with the droplet whose
+// turn it is before running it itself: about as long as a droplet takes.
+const int k_wait_spins = 8000;
+
+// A droplet's place in the window: 0 free, 2 (i + 1) being run ahead for
+// droplet i, 2 (i + 1) + 1 ready for droplet i.
+struct WindowPlace
+{
+  std::atomic<uint64_t> state{0};
+  Ahead ahead;
+};
+
+inline uint64_t running(uint32_t i) { return 2 * (uint64_t(i) + 1); }
+inline uint64_t ready(uint32_t i) { return 2 * (uint64_t(i) + 1) + 1; }
+
+// The random state after n draws from `state`.
+inline uint64_t rng_after(uint64_t state, uint64_t n)
+{
+  uint64_t a = 6364136223846793005ULL, c = 1442695040888963407ULL;
+  uint64_t mul = 1, add = 0;  // n steps so far: x -> mul x + add
+  for (; n; n >>= 1) {
+    if (n & 1) {
+      mul *= a;
+      add = add * a + c;
+    }
+    c *= a + 1;
+    a *= a;
+  }
+  return state * mul + add;
+}
+
+// Scratch kept between calls and the state of the stretch being run.
+struct AheadState
+{
+  WorkerSlots workers[k_max_gen_workers];
+  std::vector<WindowPlace> window;
+  // Per cell, base + i + 1 for the last droplet i that changed it, base
+  // growing from call to call so older marks stay below.
+  std::unique_ptr<uint32_t[]> changed_by;
+  uint32_t base = 0;
+  uint32_t size = 0;
+  Tally* tally = nullptr;
+  bool period_due = false;
+
+  // The stretch: droplets first .. end - 1 (numbered within the call).
+  const Params* p = nullptr;
+  uint32_t first = 0, end = 0;
+  uint64_t rng_first = 0;                // random state before droplet `first`
+  // Written often by the calling thread, read by every worker: each on a
+  // cache line of its own.
+  alignas(64) std::atomic<uint64_t> extra_draws{0};  // random directions drawn since `first`
+  alignas(64) std::atomic<uint32_t> done{0};         // droplets done (in order)
+  alignas(64) std::atomic<uint32_t> claimed{0};      // next droplet to run ahead
+  char after[60];  // keeps the next object off claimed's line
+
+  void start_call(unsigned droplets, unsigned window_size, Tally& t)
+  {
+    if (window.size() != window_size) std::vector<WindowPlace>(window_size).swap(window);
+    if (!changed_by) changed_by.reset(new uint32_t[HMAP_CELLS]());
+    if (base > 0xFFFFFFFEu - droplets) {
+      std::fill(changed_by.get(), changed_by.get() + HMAP_CELLS, 0u);
+      base = 0;
+    }
+    size = window_size;
+    tally = &t;
+    done.store(0);
+    for (WindowPlace& w : window) w.state.store(0);
+  }
+};
+
+void run_one_ahead(AheadState& st, uint32_t i, int worker)
+{
+  WindowPlace& place = st.window[i % st.size];
+  uint64_t was = place.state.load(std::memory_order_acquire);
+  // Left to the calling thread: a place still being written for an earlier
+  // droplet, or one already holding this droplet's successor in the place
+  // (this worker was held up between its claim and here; the calling thread
+  // may be reading that result). A result of an earlier droplet is done with:
+  // the claim came within the window, so that droplet was done by then.
+  if (was != 0 && ((was & 1) == 0 || was / 2 - 1 >= i)) return;
+  if (!place.state.compare_exchange_strong(was, running(i), std::memory_order_acq_rel)) return;
+  Ahead& a = place.ahead;
+  a.seen = st.done.load(std::memory_order_acquire);
+  a.rng_start = rng_after(st.rng_first, 2 * uint64_t(i - st.first) + st.extra_draws.load(std::memory_order_acquire));
+  a.looked.clear();
+  a.changed.clear();
+  a.random_dirs = 0;
+  WorkerSlots& ws = st.workers[worker];
+  AheadCells cells{ws.slots.get(), ws.next_tag(), a};
+  uint64_t rng = a.rng_start;
+  a.steps = run_droplet(cells, rng, *st.p, a.random_dirs);
+  a.rng_end = rng;
+  for (ChangedCell& c : a.changed) {
+    c.h = ws.slots[c.cell].h;
+    c.s = ws.slots[c.cell].s;
+  }
+  place.state.store(ready(i), std::memory_order_release);
+}
+
+// A worker: runs droplets ahead until the stretch is done.
+void run_ahead_loop(AheadState& st, int worker)
+{
+  for (int spins = 0;;) {
+    uint32_t done = st.done.load(std::memory_order_acquire);
+    uint32_t i = st.claimed.load(std::memory_order_relaxed);
+    if (done >= st.end || i >= st.end) return;
+    if (i >= done + st.size) {
+      // The window is full: wait for the calling thread.
+      if (++spins > 64) std::this_thread::yield();
+      _mm_pause();
+      continue;
+    }
+    spins = 0;
+    if (st.claimed.compare_exchange_weak(i, i + 1, std::memory_order_relaxed)) run_one_ahead(st, i, worker);
+  }
+}
+
+// The droplet's result run ahead, when it can be taken: same random state and
+// no cell it looked at changed since it started.
+const Ahead* usable_ahead(const AheadState& st, uint32_t i)
+{
+  const WindowPlace& place = st.window[i % st.size];
+  // A worker busy with it is given a little time (about what a droplet takes).
+  for (int spins = 0; spins < k_wait_spins && place.state.load(std::memory_order_acquire) == running(i); spins++)
+    _mm_pause();
+  if (place.state.load(std::memory_order_acquire) != ready(i)) return nullptr;
+  const Ahead& a = place.ahead;
+  if (a.rng_start != game_rnd_seed) return nullptr;
+  const uint32_t* changed_by = st.changed_by.get();
+  const uint32_t limit = st.base + a.seen;
+  bool clean = true;
+  for (int cell : a.looked) clean &= changed_by[cell] <= limit;
+  return clean ? &a : nullptr;
+}
+
+// Starts fetching a ready result from the worker's cache while the droplet
+// before it is being done.
+void prefetch_ahead(const AheadState& st, uint32_t i)
+{
+  const WindowPlace& place = st.window[i % st.size];
+  if (place.state.load(std::memory_order_acquire) != ready(i)) return;
+  const Ahead& a = place.ahead;
+  const char* p = reinterpret_cast<const char*>(a.looked.data());
+  for (size_t k = 0; k < a.looked.size() * sizeof(int); k += 64) _mm_prefetch(p + k, _MM_HINT_T0);
+  p = reinterpret_cast<const char*>(a.changed.data());
+  for (size_t k = 0; k < a.changed.size() * sizeof(ChangedCell); k += 64) _mm_prefetch(p + k, _MM_HINT_T0);
+}
+
+// The calling thread: every droplet of the stretch in order.
+void run_stretch_in_order(AheadState& st)
+{
+  Tally& t = *st.tally;
+  uint32_t* changed_by = st.changed_by.get();
+  for (uint32_t i = st.first; i < st.end; i++) {
+    // No worker may start this droplet from now on.
+    uint32_t c = st.claimed.load();
+    while (c <= i && !st.claimed.compare_exchange_weak(c, i + 1)) {
+    }
+    const uint32_t mark = st.base + i + 1;
+    uint64_t dirs = 0;
+    int steps;
+    if (i + 1 < st.end) prefetch_ahead(st, i + 1);
+    if (const Ahead* a = usable_ahead(st, i)) {
+      for (const ChangedCell& ch : a->changed) {
+        hmap[ch.cell] = ch.h;
+        surface[ch.cell] = ch.s;
+        changed_by[ch.cell] = mark;
+      }
+      game_rnd_seed = a->rng_end;
+      dirs = a->random_dirs;
+      steps = a->steps;
+    } else {
+      WorldCells<true> cells{changed_by, mark};
+      steps = run_droplet(cells, game_rnd_seed, *st.p, dirs);
+    }
+    t.random_dirs += dirs;
+    if (dirs) st.extra_draws.fetch_add(dirs, std::memory_order_relaxed);
+    st.done.store(i + 1, std::memory_order_release);
+    // Stretches end where onPeriod is due; it runs once the workers stop.
+    st.period_due = t.finish(i, steps);
+  }
+}
+
+void run_stretch_part(void* ctx, int, int worker)
+{
+  // The calling thread, once done with the droplets in order, may pick up
+  // parts no worker took: the stretch is over for them.
+  if (worker != 0) run_ahead_loop(*static_cast<AheadState*>(ctx), worker);
+}
+
+void run_stretch_own(void* ctx) { run_stretch_in_order(*static_cast<AheadState*>(ctx)); }
+
+void run_ahead(unsigned count, unsigned window, Tally& t)
+{
+  static AheadState st;
+  st.start_call(count, window, t);
+  for (int w = 1; w < gen_worker_count(); w++) st.workers[w].next_tag();  // slots made before the workers start
+  unsigned next = 0;
+  while (next < count) {
+    show_progress(next, count);
+    uint64_t n = std::min<uint64_t>(count - next, t.until_period());
+    n = std::min<uint64_t>(n, k_splash_every - next % k_splash_every);
+    st.p = &t.p;
+    st.first = next;
+    st.end = uint32_t(next + n);
+    st.rng_first = game_rnd_seed;
+    st.extra_draws.store(0);
+    st.claimed.store(next);
+    // The calling thread runs the droplets in order, each worker runs ahead.
+    st.period_due = false;
+    parallel_beside(gen_worker_count() - 1, run_stretch_part, run_stretch_own, &st);
+    if (st.period_due) t.period_reached();
+    next = st.end;
+  }
+  st.base += count;
+}
+
+}  // namespace
+
+int erosion_run_ahead = 0;
+
+void genDropletErosion(unsigned count, ErosionParams& params)
+{
+  int64_t start = get_ref_time();
+  Tally t(params);
+  if (erosion_run_ahead > 0 && gen_worker_count() > 1) {
+    run_ahead(count, unsigned(erosion_run_ahead), t);
+  } else {
+    run_in_turn(count, t);
   }
 
   // With no droplets (or no measurable time) the rates are 0, not NaN or inf.
   int64_t elapsed = get_ref_time() - start;
   float seconds = get_time_sec(elapsed);
   double rate = seconds > 0.0f ? double(count) / double(seconds) : 0.0;
-  double average = count ? double(total_steps) / double(count) : 0.0;
+  double average = count ? double(t.total_steps) / double(count) : 0.0;
   debug("computed %7u erosion droplets in %6u ms, %.0f droplets/s", count, unsigned(get_time_msec(elapsed)), rate);
   debug("  %.2f average path length, %" PRIu64 " long paths cut, %" PRIu64 " random directions picked", average,
-        long_paths, random_dirs);
+        t.long_paths, t.random_dirs);
 }
 
 }  // namespace HeightmapData

@@ -7,7 +7,9 @@
 // which optional colour reactions (mass-action kinetics over the r, g, b, a
 // channels) run on the deposited colour. Changes hmap and the surface records
 // only (never target_hmap). Start cells and random directions come from
-// game_rnd_seed. Main thread only; onPeriod may run script code.
+// game_rnd_seed. Called from one thread at a time (the main thread); onPeriod
+// may run script code. Nothing else may change the world grid during a call:
+// the generation workers read it.
 #pragma once
 
 #include <cstdint>
@@ -53,5 +55,15 @@ public:
 // long paths cut and random directions picked). Shows the splash "Calculating
 // erosion" with the progress every 16,384 droplets.
 void genDropletErosion(unsigned count, ErosionParams& params);
+
+// How many droplets past the last one done the generation workers may run
+// ahead of their turn while the calling thread runs the droplets in order
+// (taking a droplet run ahead as it ran when nothing it looked at has changed
+// since it started); 0 or less: every droplet in turn on the calling thread
+// alone, the default, as on a busy machine running ahead gains little (most
+// of the time goes into the long droplets, which are also the ones that meet
+// the land an earlier droplet changed). The land, surface records, random
+// state and statistics come out the same bits either way.
+extern int erosion_run_ahead;
 
 }  // namespace HeightmapData

@@ -6,6 +6,7 @@
 #include "engine/debug.h"
 #include "engine/ramps.h"
 #include "engine/random.h"
+#include "world/genWorkers.h"
 #include "world/heightmapData.h"
 #include "world/tempData.h"
 
@@ -182,7 +183,8 @@ void addVoronoiHills(int tile, float min_ht, float max_ht, float radius)
   // A radius of 0 divides by zero here, but only into -inf or NaN offers,
   // which never compare above 0: such hills add nothing.
   float r2 = radius * radius;
-  for (int z = 0; z < 256; z++)
+  // Every cell on its own: rows in parallel.
+  auto row = [&](int z) {
     for (int x = 0; x < 256; x++) {
       Point2 pts[9];
       int ids[9];
@@ -198,6 +200,8 @@ void addVoronoiHills(int tile, float min_ht, float max_ht, float radius)
       }
       hmap[z * 256 + x] += best;
     }
+  };
+  parallel_rows(row);
 }
 
 void genVoronoiFaults(int tile, float min_ht, float max_ht, float warp, int noise_scale, int octaves, float slope)
@@ -220,7 +224,8 @@ void genVoronoiFaults(int tile, float min_ht, float max_ht, float warp, int nois
   static float warp_noise[HMAP_CELLS];
   fractal_tiled_noise2_grid(warp_noise, coord, P, octaves, 0.5f);
 
-  for (int z = 0; z < 256; z++)
+  // Every cell on its own: rows in parallel.
+  auto row = [&](int z) {
     for (int x = 0; x < 256; x++) {
       float e1 = warp_noise[z * 256 + x];
       float e2 = warp_noise[x * 256 + z];
@@ -234,6 +239,8 @@ void genVoronoiFaults(int tile, float min_ht, float max_ht, float warp, int nois
       float h = t > 1.0f ? h0 : (h0 + h1 + dh * t) / 2.0f;
       hmap[z * 256 + x] += h;
     }
+  };
+  parallel_rows(row);
 }
 
 // ---- single fault -------------------------------------------------------------------

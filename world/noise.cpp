@@ -1,5 +1,7 @@
 #include "world/noise.h"
 
+#include "world/genWorkers.h"
+
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -397,6 +399,14 @@ TiledNoiseAxis tiled_noise2_axis(float v, float period)
 float tiled_noise2(float x, float y, float period)
 {
   return tiled_noise2_at(tiled_noise2_axis(x, period), tiled_noise2_axis(y, period));
+}
+
+void tiled_noise2_grid(const TiledNoiseAxis axis[256], float* out)
+{
+  auto row = [&](int z) {
+    for (int x = 0; x < 256; x++) out[z * 256 + x] = tiled_noise2_at(axis[x], axis[z]);
+  };
+  HeightmapData::parallel_rows(row);
 }
 
 float old_tiled_noise2(float x, float y, int tile)

@@ -5,10 +5,13 @@
 // wrap); the cellular noise also reads `noise_random_table`, the feature point
 // of lattice cell hash h being (table[2h], table[2h + 1]). Both tables start
 // with fixed contents and change only through reseed_noise(), which draws from
-// game_rnd_seed. The functions keep no state and never allocate.
+// game_rnd_seed. The functions keep no state and, but for the grid sweeps
+// (which also use the generation workers), never allocate.
 // Exported to the gameobj plug-in by name. Main thread only: reseed_noise()
 // must not run while anyone is between reads of the tables.
 #pragma once
+
+#include <memory>
 
 #include <cstdint>
 #include <xmmintrin.h>
@@ -60,6 +63,10 @@ struct TiledNoiseAxis
 TiledNoiseAxis tiled_noise2_axis(float v, float period);
 inline float tiled_noise2_at(TiledNoiseAxis x, TiledNoiseAxis y) { return noise4(x.c, y.c, x.s, y.s); }
 
+// tiled_noise2_at(axis[x], axis[z]) for every cell into out[z * 256 + x],
+// rows spread over the generation workers.
+void tiled_noise2_grid(const TiledNoiseAxis axis[256], float* out);
+
 // Octaves of tiled_noise2 over the 256 x 256 grid, one whole octave after
 // the other: octave 0 at (coord[x], coord[z]) and `period`, each further one
 // at 2v + 0.5 of the coordinates before and twice the period (at least one
@@ -72,11 +79,12 @@ void sweep_tiled_noise2_octaves(const float coord[256], float period, int octave
 {
   float v[256];
   TiledNoiseAxis axis[256];
+  std::unique_ptr<float[]> noise(new float[256 * 256]);
   for (int i = 0; i < 256; i++) v[i] = coord[i];
   for (int o = 0; o == 0 || o < octaves; o++) {
     for (int i = 0; i < 256; i++) axis[i] = tiled_noise2_axis(v[i], period);
-    for (int z = 0; z < 256; z++)
-      for (int x = 0; x < 256; x++) emit(o, z * 256 + x, tiled_noise2_at(axis[x], axis[z]));
+    tiled_noise2_grid(axis, noise.get());
+    for (int i = 0; i < 256 * 256; i++) emit(o, i, noise[i]);
     for (int i = 0; i < 256; i++) v[i] = v[i] * 2.0f + 0.5f;
     period = period * 2.0f;
   }
