@@ -22,6 +22,9 @@ target_include_directories(squirrel SYSTEM PUBLIC ${SQ_ROOT}/include)
 target_include_directories(squirrel SYSTEM INTERFACE ${SQ_ROOT}/squirrel)
 # RTTI stays on: the sanitizer build checks the dynamic types of the VM's objects.
 target_compile_options(squirrel PRIVATE -w -fno-exceptions -fno-strict-aliasing)
+# Script integers wrap around on overflow (negating the smallest one included):
+# made the defined behaviour instead of left to the optimiser.
+target_compile_options(squirrel PRIVATE -fwrapv)
 # Sanitizer builds also keep Squirrel's own consistency checks.
 if(QM_SANITIZE)
   target_compile_options(squirrel PRIVATE -UNDEBUG)

@@ -75,6 +75,20 @@ TEST(ScriptLimits, OverLimitIsAScriptErrorAndTheVmGoesOn)
 }
 
 // The guarded functions keep the base library's behaviour for sane sizes.
+// Integers wrap around on overflow, in constants and at run time.
+TEST(ScriptLimits, IntegerOverflowWrapsAround)
+{
+  TestVM t;
+  // 01000000000000000000000 (octal) is 2^63: it wraps to the smallest integer.
+  EXPECT_TRUE(t.run("local m = -01000000000000000000000; local x = 9223372036854775807; "
+                    "w <- [m == x + 1, -m == m, x * 2 == -2, m - 1 == x, m % -1 == 0, m / 1 == m, x / -1 == -x];"));
+  for (int i = 0; i < 7; i++) EXPECT_EQ(t.evalInt(("w[" + std::to_string(i) + "] ? 1 : 0").c_str()), 1) << i;
+  // The one quotient that does not fit is a script error, and the VM goes on.
+  EXPECT_FALSE(t.run("local m = -9223372036854775807 - 1; q <- m / -1;"));
+  EXPECT_FALSE(t.run("local m = -9223372036854775807 - 1; local d = -1; d = m / d;"));
+  EXPECT_EQ(t.evalInt("7 / -1 + 7 % -1"), -7);
+}
+
 TEST(ScriptLimits, GuardedArrayFunctionsBehaveAsBefore)
 {
   TestVM t;
