@@ -655,7 +655,10 @@ public:
     HSQUIRRELVM vm = fn.vm;
     HSQOBJECT environment = func_handle_environment(vm, fn.env);
     if (pushed) {
-      sq_settop(vm, base + 1);
+      // Usually just the last result.
+      SQInteger above = sq_gettop(vm) - (base + 1);
+      if (above == 1) sq_poptop(vm);
+      else sq_settop(vm, base + 1);
     } else {
       base = sq_gettop(vm);
       if (SQ_FAILED(sq_reservestack(vm, 1))) throw SquirrelError(vm);
