@@ -556,9 +556,10 @@ static void bit_map_ctor(HSQUIRRELVM vm, SqObject fill)
     try {
       SqFunc<bool> fn;
       fn.set(vm, fill);
+      RepeatedCall<bool> call(fn);
       for (int z = 0; z < 256; z++)
         for (int x = 0; x < 256; x++)
-          if (fn(x, z)) m->bits[(z << 3) | (x >> 5)] |= 1u << (x & 31);
+          if (call(x, z)) m->bits[(z << 3) | (x >> 5)] |= 1u << (x & 31);
     } catch (...) {
       free(m);
       throw;

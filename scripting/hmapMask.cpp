@@ -70,11 +70,12 @@ void HmapMask::processRect(float x0, float z0, float x1, float z1, SqObject fn)
   check_script_bound(double(z1) - double(z0), SCRIPT_MAX_SPAN, "processRect: height");
   SqFunc<float> f;
   f.set(world_vm_or(fn.vm), fn);
+  RepeatedCall<float> call(f);
   // 64-bit counters: a bound near the top of the int range must not wrap.
   for (int64_t z = iz0; z <= iz1; z++)
     for (int64_t x = ix0; x <= ix1; x++) {
       float& c = at(int(x), int(z));
-      c = f(int(x), int(z), c);
+      c = call(int(x), int(z), c);
     }
 }
 
@@ -82,10 +83,11 @@ void HmapMask::processAll(SqObject fn)
 {
   SqFunc<float> f;
   f.set(world_vm_or(fn.vm), fn);
+  RepeatedCall<float> call(f);
   for (int z = 0; z < 256; z++)
     for (int x = 0; x < 256; x++) {
       float& c = at(x, z);
-      c = f(x, z, c);
+      c = call(x, z, c);
     }
 }
 
@@ -117,8 +119,9 @@ static void hmap_mask_ctor(HSQUIRRELVM vm, SqObject fill)
       } else {
         SqFunc<float> f;
         f.set(vm, fill);
+        RepeatedCall<float> call(f);
         for (int z = 0; z < 256; z++)
-          for (int x = 0; x < 256; x++) m->at(x, z) = f(x, z);
+          for (int x = 0; x < 256; x++) m->at(x, z) = call(x, z);
       }
     } catch (...) {
       free(m);
@@ -306,7 +309,8 @@ void apply_height_mask(HmapMask* mask, SqObject fn)
   }
   SqFunc<float> f;
   f.set(world_vm_or(fn.vm), fn);
-  for (int i = 0; i < HMAP_CELLS; i++) h[i] = mask ? f(h[i], mask->cells[i]) : f(h[i]);
+  RepeatedCall<float> call(f);
+  for (int i = 0; i < HMAP_CELLS; i++) h[i] = mask ? call(h[i], mask->cells[i]) : call(h[i]);
 }
 
 void apply_water_mask(HmapMask* mask, SqObject fn)
@@ -323,8 +327,9 @@ void apply_water_mask(HmapMask* mask, SqObject fn)
   }
   SqFunc<float> f;
   f.set(world_vm_or(fn.vm), fn);
+  RepeatedCall<float> call(f);
   for (int i = 0; i < HMAP_CELLS; i++) {
-    float v = mask ? f(amount(i), mask->cells[i]) : f(amount(i));
+    float v = mask ? call(amount(i), mask->cells[i]) : call(amount(i));
     amount(i) = v;
   }
 }

@@ -151,8 +151,9 @@ static void int_map_ctor(HSQUIRRELVM vm, SqObject fill)
     try {
       SqFunc<int> fn;
       fn.set(vm, fill);
+      RepeatedCall<int> call(fn);
       for (int z = 0; z < 256; z++)
-        for (int x = 0; x < 256; x++) m->cells[z * 256 + x] = fn(x, z);
+        for (int x = 0; x < 256; x++) m->cells[z * 256 + x] = call(x, z);
     } catch (...) {
       free(m);
       throw;

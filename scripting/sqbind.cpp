@@ -409,11 +409,17 @@ bool func_handle_null(const SqObject& env, const SqObject& func)
   return sq_isnull(weakref_target(env.o));
 }
 
-void push_func_handle(HSQUIRRELVM vm, const SqObject& env, const SqObject& func)
+HSQOBJECT func_handle_environment(HSQUIRRELVM vm, const SqObject& env)
 {
   if (!vm) throw SquirrelError("SqFunc<> call failed");
   HSQOBJECT target = weakref_target(env.o);
   if (sq_isnull(target)) throw SquirrelError("SqFunc: can't deref weakptr to object");
+  return target;
+}
+
+void push_func_handle(HSQUIRRELVM vm, const SqObject& env, const SqObject& func)
+{
+  HSQOBJECT target = func_handle_environment(vm, env);
   sq_pushobject(vm, func.o);
   sq_pushobject(vm, target);
 }

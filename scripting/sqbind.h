@@ -156,6 +156,9 @@ HSQOBJECT closure_environment(const HSQOBJECT& closure);
 // The object a weak reference refers to (null once it has died, or for a
 // value that is no weak reference).
 HSQOBJECT weakref_target(const HSQOBJECT& weakref);
+// Element k of an array value, not referenced (the caller keeps the array
+// alive); null out of range or for a value that is no array.
+HSQOBJECT array_element(const HSQOBJECT& array, SQInteger k);
 // Length in bytes of a string value (0 for other values).
 SQInteger string_length(const HSQOBJECT& str);
 

@@ -59,6 +59,8 @@ void bind_func_handle(HSQUIRRELVM vm, const HSQOBJECT& environment, const char* 
                       SqObject& func);
 bool func_handle_null(const SqObject& env, const SqObject& func);
 void push_func_handle(HSQUIRRELVM vm, const SqObject& env, const SqObject& func);
+// The live target of a handle's environment; throws as push_func_handle does.
+HSQOBJECT func_handle_environment(HSQUIRRELVM vm, const SqObject& env);
 void call_func_handle(HSQUIRRELVM vm, SQInteger nparams);
 // Pushes the root table and name[...]; on a missing global logs
 // "getGlobal '%s' failed" and throws the VM's last error.
@@ -618,6 +620,61 @@ public:
     call_func_handle(vm, SQInteger(sizeof...(A)) + 1);
     return read_value<R>(vm, -1);
   }
+};
+
+// One SqFunc called over and over by a native loop (once per cell of a grid):
+// the function is pushed once and stays below the calls. Each call checks,
+// pushes, calls and fails as SqFunc's own call does. What a call leaves above
+// the function (its result, and anything the loop pushed after it) is dropped
+// by the next call; the stack is restored when the object goes. The SqFunc
+// must outlive it.
+template <typename R>
+class RepeatedCall
+{
+public:
+  explicit RepeatedCall(const SqFunc<R>& f) : fn(f) {}
+  ~RepeatedCall()
+  {
+    if (pushed) sq_settop(fn.vm, base);
+  }
+  RepeatedCall(const RepeatedCall&) = delete;
+  RepeatedCall& operator=(const RepeatedCall&) = delete;
+
+  template <typename... A>
+  R operator()(const A&... args)
+  {
+    callLeavingResult(args...);
+    return read_value<R>(fn.vm, -1);
+  }
+
+  // The call, with its result left on the stack top for the loop to read in
+  // place.
+  template <typename... A>
+  void callLeavingResult(const A&... args)
+  {
+    HSQUIRRELVM vm = fn.vm;
+    HSQOBJECT environment = func_handle_environment(vm, fn.env);
+    if (pushed) {
+      // Usually just the last result.
+      SQInteger above = sq_gettop(vm) - (base + 1);
+      if (above == 1) sq_poptop(vm);
+      else sq_settop(vm, base + 1);
+    } else {
+      base = sq_gettop(vm);
+      if (SQ_FAILED(sq_reservestack(vm, 1))) throw SquirrelError(vm);
+      sq_pushobject(vm, fn.func.o);
+      pushed = true;
+    }
+    if (SQ_FAILED(sq_reservestack(vm, SQInteger(sizeof...(A)) + 2))) throw SquirrelError(vm);
+    sq_pushobject(vm, environment);
+    (void)std::initializer_list<int>{0, (push_value(vm, args), 0)...};
+    call_func_handle(vm, SQInteger(sizeof...(A)) + 1);
+  }
+
+private:
+  const SqFunc<R>& fn;
+  SQInteger base = 0;
+  bool pushed = false;
 };
 
 }  // namespace sqbind

@@ -1,7 +1,8 @@
 // The few facts sqbind needs that Squirrel's C API does not give: a closure's
-// function prototype and bound environment, a native closure's function and
-// an instance's release hook. Squirrel's internal headers define macros named
-// like common words (type, _table, ...), so they stay confined to this file.
+// function prototype and bound environment, a native closure's function, an
+// instance's release hook and an array's element read in place. Squirrel's
+// internal headers define macros named like common words (type, _table, ...),
+// so they stay confined to this file.
 #include "scripting/sqbind.h"
 
 #include "engine/debug.h"
@@ -41,6 +42,16 @@ HSQOBJECT weakref_target(const HSQOBJECT& weakref)
   sq_resetobject(&target);
   if (sq_type(weakref) == OT_WEAKREF) target = weakref._unVal.pWeakRef->_obj;
   return target;
+}
+
+HSQOBJECT array_element(const HSQOBJECT& array, SQInteger k)
+{
+  HSQOBJECT e;
+  sq_resetobject(&e);
+  if (sq_type(array) != OT_ARRAY) return e;
+  const SQObjectPtrVec& values = array._unVal.pArray->_values;
+  if (k >= 0 && SQUnsignedInteger(k) < values.size()) e = values[SQUnsignedInteger(k)];
+  return e;
 }
 
 SQInteger string_length(const HSQOBJECT& str)

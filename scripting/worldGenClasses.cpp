@@ -56,21 +56,22 @@ static void repaint_land(HSQUIRRELVM vm, SqObject fn)
   if (fn.isNull()) throw SquirrelError("null function in repaint_land");
   SqFunc<SqObject> f;
   f.set(vm, fn);
+  RepeatedCall<SqObject> call(f);
   for (int z = 0; z < HMAP_SIZE; z++)
     for (int x = 0; x < HMAP_SIZE; x++) {
-      SqObject r = f(x, z);
-      if (r.getType() != OT_ARRAY) throw SquirrelError("repaint_land: the function must return an array");
-      StackRestore restore(vm);
-      sq_pushobject(vm, r.o);
-      SQInteger n = sq_getsize(vm, -1);
+      // The result is read where the call leaves it (the next call drops it).
+      call.callLeavingResult(x, z);
+      SQInteger top = sq_gettop(vm);
+      HSQOBJECT r;
+      sq_getstackobj(vm, top, &r);
+      if (sq_type(r) != OT_ARRAY) throw SquirrelError("repaint_land: the function must return an array");
+      SQInteger n = sq_getsize(vm, top);
       // Two elements, or four; anything else would read missing elements.
       if (n != 2 && n < 4)
         throw SquirrelError("repaint_land: expected [colour, ground] or [colour, ground, colour2, surface]");
-      SQInteger top = sq_gettop(vm);
-      for (SQInteger k = 0; k < (n == 2 ? 2 : 4); k++) {
-        sq_pushinteger(vm, k);
-        if (SQ_FAILED(sq_get(vm, top))) throw SquirrelError(vm);
-      }
+      // The stack holds the array, so its elements stay alive while read.
+      if (SQ_FAILED(sq_reservestack(vm, 4))) throw SquirrelError(vm);
+      for (SQInteger k = 0; k < (n == 2 ? 2 : 4); k++) sq_pushobject(vm, array_element(r, k));
       // Elements now at top + 1 .. top + 2 (or + 4).
       SQInteger ground = 0, surf = 0;
       if (SQ_FAILED(sq_getinteger(vm, top + 2, &ground))) throw_type_error();

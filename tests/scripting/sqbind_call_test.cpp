@@ -302,6 +302,65 @@ TEST(ScriptFunctions, ArgumentsAndResultKinds)
   capture_stdout([&] { EXPECT_THROW(text(), SquirrelError); });
 }
 
+// A native loop's repeated call: each call sees its own arguments and the
+// script's state of the call before; the stack comes back as it was after the
+// loop and after each kind of failure, with the failure's own text.
+TEST(ScriptFunctions, RepeatedCallsKeepResultsErrorsAndTheStack)
+{
+  GlueVM t;
+  ASSERT_TRUE(t.run("::env <- { n = 0, step = function(x, z) { n += x; return n * 10 + z; } };\n"
+                    "function bad(i) { if (i == 2) throw \"stop at 2\"; return i == 1 ? \"text\" : i; }"));
+  SQInteger top = sq_gettop(t.vm);
+  SqFunc<int> step;
+  step.bind(t.vm, t.eval("env"), "step");
+  {
+    RepeatedCall<int> call(step);
+    for (int i = 1; i <= 4; i++) EXPECT_EQ(call(i, 7), (i * (i + 1) / 2) * 10 + 7);
+  }
+  EXPECT_EQ(sq_gettop(t.vm), top);
+
+  SqFunc<int> bad;
+  bad.bindRoot(t.vm, "bad");
+  struct Case
+  {
+    int stopAt;
+    const char* text;
+  } cases[] = {{1, "sq_get*() failed (type error)"}, {2, "stop at 2"}};
+  for (const Case& c : cases) {
+    std::string text;
+    capture_stdout([&] {
+      try {
+        RepeatedCall<int> call(bad);
+        EXPECT_EQ(call(0), 0);
+        EXPECT_EQ(call(3), 3);
+        call(c.stopAt);
+        ADD_FAILURE() << "no error at " << c.stopAt;
+      } catch (const SquirrelError& e) {
+        text = e.desc;
+      }
+    });
+    EXPECT_EQ(text, c.text);
+    EXPECT_EQ(sq_gettop(t.vm), top);
+  }
+
+  // The environment dies between two calls.
+  {
+    RepeatedCall<int> call(step);
+    EXPECT_EQ(call(0, 1), 101);
+    ASSERT_TRUE(t.run("delete env;"));
+    sq_collectgarbage(t.vm);
+    try {
+      call(1, 1);
+      ADD_FAILURE() << "no error";
+    } catch (const SquirrelError& e) {
+      EXPECT_STREQ(e.desc, "SqFunc: can't deref weakptr to object");
+    }
+  }
+  EXPECT_EQ(sq_gettop(t.vm), top);
+  step.release();
+  bad.release();
+}
+
 TEST(SlotReaders, MissingWrongAndPresent)
 {
   GlueVM t;
