@@ -6,6 +6,7 @@
 #include "world/heightmapData.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -92,50 +93,62 @@ static bool loadable_value(float v) { return std::isfinite(v) && std::fabs(v) <=
   throw InputStream::Exception(text, block_start < 0 ? -1 : block_start + offset);
 }
 
-// The common case of a good block is checked in one pass of plain arithmetic,
-// without a comparison or branch per value, in groups of 64 (n is a multiple).
+// The common case of a good block is checked in one pass of plain arithmetic
+// on four 32-bit lanes at a time, without a comparison or branch per value.
+typedef uint32_t Lanes __attribute__((vector_size(16)));
 
-// Whether n floats all pass loadable_value. The magnitude bits of floats order
-// as the magnitudes do, and those of infinities and NaNs are above every
-// finite value's: limit - magnitude wraps below zero exactly for the values
-// loadable_value refuses.
+static Lanes lanes_at(const unsigned char* p)
+{
+  Lanes v;
+  memcpy(&v, p, sizeof(v));
+  return v;
+}
+
+static uint32_t lanes_or(Lanes v) { return v[0] | v[1] | v[2] | v[3]; }
+
+// Whether n floats (a multiple of 64) all pass loadable_value. The magnitude
+// bits of floats order as the magnitudes do, and those of infinities and NaNs
+// are above every finite value's: limit - magnitude wraps (sets the top bit)
+// exactly for the values loadable_value refuses.
 static bool all_loadable(const unsigned char* p, int n)
 {
   static const float limit = MAX_LOADED_VALUE;
   uint32_t limit_bits;
   memcpy(&limit_bits, &limit, 4);
-  uint64_t wrapped = 0;
-  for (int i = 0; i < n; i += 64) {
-    uint32_t bits[64];
-    memcpy(bits, p + size_t(i) * 4, sizeof(bits));
-    for (uint32_t b : bits) wrapped |= uint64_t(limit_bits) - (b & 0x7FFFFFFFu);
-  }
-  return (wrapped >> 32) == 0;
+  static_assert(0xFFFFFFFFu - 0x7FFFFFFFu > 0x7FFFFFFFu, "one wrap sets the top bit");
+  const Lanes limit_lanes = Lanes{0, 0, 0, 0} + limit_bits;
+  Lanes wrapped = {0, 0, 0, 0};
+  for (const unsigned char* end = p + size_t(n) * 4; p != end; p += 256)
+    for (int k = 0; k < 256; k += 16) wrapped |= limit_lanes - (lanes_at(p + k) & 0x7FFFFFFFu);
+  return (lanes_or(wrapped) >> 31) == 0;
 }
 
 // Whether no cell is a house tile whose material is out of range: for a
 // house tile (ground bits 0) ground - 1 wraps, and so does the largest known
-// material - material for an unknown one.
-static bool all_house_materials_known(const Surface* surf)
+// material - material for an unknown one. Four cells are three words of
+// lanes; each cell's third word (its bits) is kept, the colours are masked.
+static bool all_house_materials_known(const unsigned char* p)
 {
   static_assert(GT_HOUSE == 0, "house tiles are the ground bits 0");
-  uint32_t bad = 0;
-  for (int i = 0; i < HMAP_CELLS; i += 64) {
-    Surface cells[64];
-    memcpy(cells, surf + i, sizeof(cells));
-    for (const Surface& c : cells) {
-      uint32_t material = (c.bits & SURF_MATERIAL_MASK) >> SURF_MATERIAL_SHIFT;
-      bad |= ((c.bits & SURF_GROUND_MASK) - 1u) & ((HOUSE_TILE_MATERIALS - 1u) - material);
+  static_assert(sizeof(Surface) == 12 && offsetof(Surface, bits) == 8, "the bits are a cell's third word");
+  static_assert(HMAP_CELLS % 16 == 0, "sixteen cells at a time");
+  const Lanes keep[3] = {{0, 0, ~0u, 0}, {0, ~0u, 0, 0}, {~0u, 0, 0, ~0u}};
+  Lanes bad = {0, 0, 0, 0};
+  for (const unsigned char* end = p + size_t(HMAP_CELLS) * 12; p != end; p += 192) {
+    for (int k = 0; k < 12; k++) {
+      Lanes w = lanes_at(p + 16 * k);
+      Lanes material = (w & uint32_t(SURF_MATERIAL_MASK)) >> uint32_t(SURF_MATERIAL_SHIFT);
+      bad |= keep[k % 3] & ((w & uint32_t(SURF_GROUND_MASK)) - 1u) & ((HOUSE_TILE_MATERIALS - 1u) - material);
     }
   }
-  return (bad >> 31) == 0;
+  return (lanes_or(bad) >> 31) == 0;
 }
 
 // Checks a staged block; throws InputStream::Exception naming the first bad value.
 static void check_block(const unsigned char* block, int block_start)
 {
   if (all_loadable(block + BLOCK_HMAP, 2 * HMAP_CELLS) && all_loadable(block + BLOCK_WATER, 4 * HMAP_CELLS) &&
-      all_house_materials_known(reinterpret_cast<const Surface*>(block + BLOCK_SURFACE)))
+      all_house_materials_known(block + BLOCK_SURFACE))
     return;
   // Something is wrong: find the first bad value, array by array.
   const float* heights = reinterpret_cast<const float*>(block + BLOCK_HMAP);
