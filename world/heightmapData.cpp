@@ -94,17 +94,17 @@ static bool loadable_value(float v) { return std::isfinite(v) && std::fabs(v) <=
 }
 
 // The common case of a good block is checked in one pass of plain arithmetic
-// on four 32-bit lanes at a time, without a comparison or branch per value.
-typedef uint32_t Lanes __attribute__((vector_size(16)));
+// on sixteen 32-bit lanes at a time, without a comparison or branch per value.
+typedef uint32_t Lanes __attribute__((vector_size(64)));
 
-static Lanes lanes_at(const unsigned char* p)
+static void load_lanes(Lanes& v, const unsigned char* p) { memcpy(&v, p, sizeof(v)); }
+
+static uint32_t lanes_or(const Lanes& v)
 {
-  Lanes v;
-  memcpy(&v, p, sizeof(v));
-  return v;
+  uint32_t r = 0;
+  for (int i = 0; i < 16; i++) r |= v[i];
+  return r;
 }
-
-static uint32_t lanes_or(Lanes v) { return v[0] | v[1] | v[2] | v[3]; }
 
 // Whether n floats (a multiple of 64) all pass loadable_value. The magnitude
 // bits of floats order as the magnitudes do, and those of infinities and NaNs
@@ -116,30 +116,49 @@ static bool all_loadable(const unsigned char* p, int n)
   uint32_t limit_bits;
   memcpy(&limit_bits, &limit, 4);
   static_assert(0xFFFFFFFFu - 0x7FFFFFFFu > 0x7FFFFFFFu, "one wrap sets the top bit");
-  const Lanes limit_lanes = Lanes{0, 0, 0, 0} + limit_bits;
-  Lanes wrapped = {0, 0, 0, 0};
-  for (const unsigned char* end = p + size_t(n) * 4; p != end; p += 256)
-    for (int k = 0; k < 256; k += 16) wrapped |= limit_lanes - (lanes_at(p + k) & 0x7FFFFFFFu);
+  Lanes limit_lanes = {};
+  limit_lanes += limit_bits;
+  Lanes wrapped = {}, a, b, c, d;
+  for (const unsigned char* end = p + size_t(n) * 4; p != end; p += 256) {
+    load_lanes(a, p);
+    load_lanes(b, p + 64);
+    load_lanes(c, p + 128);
+    load_lanes(d, p + 192);
+    wrapped |= (limit_lanes - (a & 0x7FFFFFFFu)) | (limit_lanes - (b & 0x7FFFFFFFu)) |
+               (limit_lanes - (c & 0x7FFFFFFFu)) | (limit_lanes - (d & 0x7FFFFFFFu));
+  }
   return (lanes_or(wrapped) >> 31) == 0;
 }
 
-// Whether no cell is a house tile whose material is out of range: for a
+// Bits of a house tile whose material is out of range get the top bit: for a
 // house tile (ground bits 0) ground - 1 wraps, and so does the largest known
-// material - material for an unknown one. Four cells are three words of
-// lanes; each cell's third word (its bits) is kept, the colours are masked.
-static bool all_house_materials_known(const unsigned char* p)
+// material - material for an unknown one.
+static void mark_unknown_houses(Lanes& bad, const Lanes& w, const Lanes& keep)
 {
   static_assert(GT_HOUSE == 0, "house tiles are the ground bits 0");
+  Lanes material = (w & uint32_t(SURF_MATERIAL_MASK)) >> uint32_t(SURF_MATERIAL_SHIFT);
+  bad |= keep & ((w & uint32_t(SURF_GROUND_MASK)) - 1u) & ((HOUSE_TILE_MATERIALS - 1u) - material);
+}
+
+// Whether no cell is a house tile whose material is out of range. Sixteen
+// cells are three groups of lanes; each cell's third word (its bits) is kept,
+// the colours are masked out.
+static bool all_house_materials_known(const unsigned char* p)
+{
   static_assert(sizeof(Surface) == 12 && offsetof(Surface, bits) == 8, "the bits are a cell's third word");
   static_assert(HMAP_CELLS % 16 == 0, "sixteen cells at a time");
-  const Lanes keep[3] = {{0, 0, ~0u, 0}, {0, ~0u, 0, 0}, {~0u, 0, 0, ~0u}};
-  Lanes bad = {0, 0, 0, 0};
+  const uint32_t k = ~0u;
+  const Lanes keep0 = {0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0};
+  const Lanes keep1 = {0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0};
+  const Lanes keep2 = {k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k};
+  Lanes bad = {}, w;
   for (const unsigned char* end = p + size_t(HMAP_CELLS) * 12; p != end; p += 192) {
-    for (int k = 0; k < 12; k++) {
-      Lanes w = lanes_at(p + 16 * k);
-      Lanes material = (w & uint32_t(SURF_MATERIAL_MASK)) >> uint32_t(SURF_MATERIAL_SHIFT);
-      bad |= keep[k % 3] & ((w & uint32_t(SURF_GROUND_MASK)) - 1u) & ((HOUSE_TILE_MATERIALS - 1u) - material);
-    }
+    load_lanes(w, p);
+    mark_unknown_houses(bad, w, keep0);
+    load_lanes(w, p + 64);
+    mark_unknown_houses(bad, w, keep1);
+    load_lanes(w, p + 128);
+    mark_unknown_houses(bad, w, keep2);
   }
   return (lanes_or(bad) >> 31) == 0;
 }

@@ -153,8 +153,8 @@ TEST_F(WorldTest, BadBlockFailsAndLeavesWorldAsItWas)
       // a house tile whose material is no building piece
       {"house material 19", 0x240000, 0x80000 + 12 * 9 + 8, (19u << SURF_MATERIAL_SHIFT) | GT_HOUSE,
        "house tile material"},
-      // cells are checked four at a time: every place a cell can take in a group
-      {"house material 19, cell 8", 0x240000, 0x80000 + 12 * 8 + 8, (19u << SURF_MATERIAL_SHIFT) | GT_HOUSE,
+      // cells are checked in groups of lanes: places in each group
+      {"house material 19, cell 4", 0x240000, 0x80000 + 12 * 4 + 8, (19u << SURF_MATERIAL_SHIFT) | GT_HOUSE,
        "house tile material"},
       {"house material 4095, cell 10", 0x240000, 0x80000 + 12 * 10 + 8, SURF_MATERIAL_MASK | GT_HOUSE,
        "house tile material"},
