@@ -140,10 +140,10 @@ static void mark_unknown_houses(Lanes& bad, const Lanes& w, const Lanes& keep)
   bad |= keep & ((w & uint32_t(SURF_GROUND_MASK)) - 1u) & ((HOUSE_TILE_MATERIALS - 1u) - material);
 }
 
-// Whether no cell is a house tile whose material is out of range. Sixteen
-// cells are three groups of lanes; each cell's third word (its bits) is kept,
-// the colours are masked out.
-static bool all_house_materials_known(const unsigned char* p)
+// Whether none of n cells (a multiple of 16) is a house tile whose material
+// is out of range. Sixteen cells are three groups of lanes; each cell's third
+// word (its bits) is kept, the colours are masked out.
+static bool all_house_materials_known(const unsigned char* p, int n)
 {
   static_assert(sizeof(Surface) == 12 && offsetof(Surface, bits) == 8, "the bits are a cell's third word");
   static_assert(HMAP_CELLS % 16 == 0, "sixteen cells at a time");
@@ -152,7 +152,7 @@ static bool all_house_materials_known(const unsigned char* p)
   const Lanes keep1 = {0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0};
   const Lanes keep2 = {k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k};
   Lanes bad = {}, w;
-  for (const unsigned char* end = p + size_t(HMAP_CELLS) * 12; p != end; p += 192) {
+  for (const unsigned char* end = p + size_t(n) * 12; p != end; p += 192) {
     load_lanes(w, p);
     mark_unknown_houses(bad, w, keep0);
     load_lanes(w, p + 64);
@@ -163,39 +163,57 @@ static bool all_house_materials_known(const unsigned char* p)
   return (lanes_or(bad) >> 31) == 0;
 }
 
+// The first of n floats (a multiple of 64) that fails loadable_value, or n.
+// Groups of 64 are passed over with the check above; only the first group
+// that fails is looked at value by value.
+static int first_unloadable(const unsigned char* p, int n)
+{
+  for (int i = 0; i < n; i += 64) {
+    if (all_loadable(p + size_t(i) * 4, 64)) continue;
+    const float* v = reinterpret_cast<const float*>(p) + i;
+    for (int k = 0; k < 64; k++)
+      if (!loadable_value(v[k])) return i + k;
+  }
+  return n;
+}
+
+// The first house tile with a material out of range, or HMAP_CELLS; found as
+// first_unloadable finds its value.
+static int first_unknown_house(const unsigned char* p)
+{
+  const Surface* surf = reinterpret_cast<const Surface*>(p);
+  for (int i = 0; i < HMAP_CELLS; i += 16) {
+    if (all_house_materials_known(p + size_t(i) * 12, 16)) continue;
+    for (int k = i; k < i + 16; k++) {
+      uint32_t bits = surf[k].bits;
+      uint32_t material = (bits & SURF_MATERIAL_MASK) >> SURF_MATERIAL_SHIFT;
+      if (ground_type(bits) == GT_HOUSE && material >= HOUSE_TILE_MATERIALS) return k;
+    }
+  }
+  return HMAP_CELLS;
+}
+
 // Checks a staged block; throws InputStream::Exception naming the first bad value.
 static void check_block(const unsigned char* block, int block_start)
 {
   if (all_loadable(block + BLOCK_HMAP, 2 * HMAP_CELLS) && all_loadable(block + BLOCK_WATER, 4 * HMAP_CELLS) &&
-      all_house_materials_known(block + BLOCK_SURFACE))
+      all_house_materials_known(block + BLOCK_SURFACE, HMAP_CELLS))
     return;
   // Something is wrong: find the first bad value, array by array.
-  const float* heights = reinterpret_cast<const float*>(block + BLOCK_HMAP);
-  const float* targets = reinterpret_cast<const float*>(block + BLOCK_TARGET);
-  const Surface* surf = reinterpret_cast<const Surface*>(block + BLOCK_SURFACE);
-  const Water* fluid = reinterpret_cast<const Water*>(block + BLOCK_WATER);
-
-  for (int i = 0; i < HMAP_CELLS; i++)
-    if (!loadable_value(heights[i]))
-      refuse_block(block_start, BLOCK_HMAP + i * 4, "height not a finite number in range", i);
-  for (int i = 0; i < HMAP_CELLS; i++)
-    if (!loadable_value(targets[i]))
-      refuse_block(block_start, BLOCK_TARGET + i * 4, "target height not a finite number in range", i);
-  for (int i = 0; i < HMAP_CELLS; i++) {
-    uint32_t bits = surf[i].bits;
-    uint32_t material = (bits & SURF_MATERIAL_MASK) >> SURF_MATERIAL_SHIFT;
-    if (ground_type(bits) == GT_HOUSE && material >= HOUSE_TILE_MATERIALS)
-      refuse_block(block_start, BLOCK_SURFACE + i * 12 + 8, "house tile material out of range", i);
-  }
+  int i = first_unloadable(block + BLOCK_HMAP, HMAP_CELLS);
+  if (i < HMAP_CELLS) refuse_block(block_start, BLOCK_HMAP + i * 4, "height not a finite number in range", i);
+  i = first_unloadable(block + BLOCK_TARGET, HMAP_CELLS);
+  if (i < HMAP_CELLS)
+    refuse_block(block_start, BLOCK_TARGET + i * 4, "target height not a finite number in range", i);
+  i = first_unknown_house(block + BLOCK_SURFACE);
+  if (i < HMAP_CELLS) refuse_block(block_start, BLOCK_SURFACE + i * 12 + 8, "house tile material out of range", i);
   static const char* const fluid_fields[4] = {"fluid amount", "fluid velocity u", "fluid velocity w", "foam"};
-  for (int i = 0; i < HMAP_CELLS; i++) {
-    const float* c = &fluid[i].amount;
-    for (int k = 0; k < 4; k++)
-      if (!loadable_value(c[k])) {
-        char what[80];
-        snprintf(what, sizeof(what), "%s not a finite number in range", fluid_fields[k]);
-        refuse_block(block_start, BLOCK_WATER + i * 16 + k * 4, what, i);
-      }
+  static_assert(sizeof(Water) == 16, "four floats a cell");
+  i = first_unloadable(block + BLOCK_WATER, 4 * HMAP_CELLS);
+  if (i < 4 * HMAP_CELLS) {
+    char what[80];
+    snprintf(what, sizeof(what), "%s not a finite number in range", fluid_fields[i % 4]);
+    refuse_block(block_start, BLOCK_WATER + i * 4, what, i / 4);
   }
 }
 
