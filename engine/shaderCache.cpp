@@ -1,6 +1,8 @@
 #include "engine/shaderCache.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -67,19 +69,25 @@ bool make_shader_cache_name(const char* name, const char* defines, TempString<10
 
 // -------------------------------------------------------------- cache file --
 
+// Plain system calls: a stdio stream would allocate its buffer for each file
+// only to copy the bytes through it.
 static bool read_whole_file(const char* path, int max_size, DynArray<char>& out)
 {
   out.clear();
-  FILE* f = fopen(path, "rb");
-  if (!f) return false;
-  bool ok = fseek(f, 0, SEEK_END) == 0;
-  long size = ok ? ftell(f) : -1;
-  ok = ok && size >= 0 && size <= max_size && fseek(f, 0, SEEK_SET) == 0;
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  off_t size = lseek(fd, 0, SEEK_END);
+  bool ok = size >= 0 && size <= max_size && lseek(fd, 0, SEEK_SET) == 0;
   if (ok) {
     out.resize(int(size));
-    ok = size == 0 || fread(out.data, 1, size_t(size), f) == size_t(size);
+    for (off_t done = 0; ok && done < size;) {
+      ssize_t n = read(fd, out.data + done, size_t(size - done));
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += n;
+    }
   }
-  fclose(f);
+  close(fd);
   if (!ok) out.clear();
   return ok;
 }

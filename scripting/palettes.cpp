@@ -6,6 +6,9 @@
 #include "engine/paths.h"
 #include "engine/utils.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -79,18 +82,23 @@ void load_world_palettes(HSQUIRRELVM vm)
   TempString<260> path = make_full_path(world_palettes_file);
   world_palettes_file_time = (uint64_t)get_file_time(path);
 
-  FILE* f = fopen(path, "rb");
-  if (!f) throw SquirrelError(TempString<256>::format("can't open %s", path.c_str()));
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw SquirrelError(TempString<256>::format("can't open %s", path.c_str()));
   // Read as it comes, so a small table costs no more than its size; one byte
-  // past the limit is enough to refuse a runaway file.
+  // past the limit is enough to refuse a runaway file. Plain system calls: a
+  // stdio stream would allocate a buffer only to copy through it.
   std::vector<char> data;
   char chunk[16384];
-  size_t got;
-  while (data.size() <= MAX_FILE_SIZE && (got = fread(chunk, 1, sizeof(chunk), f)) > 0)
+  bool read_failed = false;
+  while (data.size() <= MAX_FILE_SIZE) {
+    ssize_t got = read(fd, chunk, sizeof(chunk));
+    if (got < 0 && errno == EINTR) continue;
+    read_failed = got < 0;
+    if (got <= 0) break;
     data.insert(data.end(), chunk, chunk + got);
+  }
   size_t size = data.size();
-  bool read_failed = ferror(f) != 0;
-  fclose(f);
+  close(fd);
   if (read_failed || size == 0) throw SquirrelError(TempString<256>::format("error reading %s", path.c_str()));
   if (size > MAX_FILE_SIZE)
     throw SquirrelError(TempString<512>::format("%s is too large (over %d bytes)", path.c_str(), (int)MAX_FILE_SIZE));

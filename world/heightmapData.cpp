@@ -6,6 +6,7 @@
 #include "world/heightmapData.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -92,78 +93,127 @@ static bool loadable_value(float v) { return std::isfinite(v) && std::fabs(v) <=
   throw InputStream::Exception(text, block_start < 0 ? -1 : block_start + offset);
 }
 
-// The common case of a good block is checked in one pass of plain arithmetic,
-// without a comparison or branch per value, in groups of 64 (n is a multiple).
+// The common case of a good block is checked in one pass of plain arithmetic
+// on sixteen 32-bit lanes at a time, without a comparison or branch per value.
+typedef uint32_t Lanes __attribute__((vector_size(64)));
 
-// Whether n floats all pass loadable_value. The magnitude bits of floats order
-// as the magnitudes do, and those of infinities and NaNs are above every
-// finite value's: limit - magnitude wraps below zero exactly for the values
-// loadable_value refuses.
+static void load_lanes(Lanes& v, const unsigned char* p) { memcpy(&v, p, sizeof(v)); }
+
+static uint32_t lanes_or(const Lanes& v)
+{
+  uint32_t r = 0;
+  for (int i = 0; i < 16; i++) r |= v[i];
+  return r;
+}
+
+// Whether n floats (a multiple of 64) all pass loadable_value. The magnitude
+// bits of floats order as the magnitudes do, and those of infinities and NaNs
+// are above every finite value's: limit - magnitude wraps (sets the top bit)
+// exactly for the values loadable_value refuses.
 static bool all_loadable(const unsigned char* p, int n)
 {
   static const float limit = MAX_LOADED_VALUE;
   uint32_t limit_bits;
   memcpy(&limit_bits, &limit, 4);
-  uint64_t wrapped = 0;
-  for (int i = 0; i < n; i += 64) {
-    uint32_t bits[64];
-    memcpy(bits, p + size_t(i) * 4, sizeof(bits));
-    for (uint32_t b : bits) wrapped |= uint64_t(limit_bits) - (b & 0x7FFFFFFFu);
+  static_assert(0xFFFFFFFFu - 0x7FFFFFFFu > 0x7FFFFFFFu, "one wrap sets the top bit");
+  Lanes limit_lanes = {};
+  limit_lanes += limit_bits;
+  Lanes wrapped = {}, a, b, c, d;
+  for (const unsigned char* end = p + size_t(n) * 4; p != end; p += 256) {
+    load_lanes(a, p);
+    load_lanes(b, p + 64);
+    load_lanes(c, p + 128);
+    load_lanes(d, p + 192);
+    wrapped |= (limit_lanes - (a & 0x7FFFFFFFu)) | (limit_lanes - (b & 0x7FFFFFFFu)) |
+               (limit_lanes - (c & 0x7FFFFFFFu)) | (limit_lanes - (d & 0x7FFFFFFFu));
   }
-  return (wrapped >> 32) == 0;
+  return (lanes_or(wrapped) >> 31) == 0;
 }
 
-// Whether no cell is a house tile whose material is out of range: for a
+// Bits of a house tile whose material is out of range get the top bit: for a
 // house tile (ground bits 0) ground - 1 wraps, and so does the largest known
 // material - material for an unknown one.
-static bool all_house_materials_known(const Surface* surf)
+static void mark_unknown_houses(Lanes& bad, const Lanes& w, const Lanes& keep)
 {
   static_assert(GT_HOUSE == 0, "house tiles are the ground bits 0");
-  uint32_t bad = 0;
-  for (int i = 0; i < HMAP_CELLS; i += 64) {
-    Surface cells[64];
-    memcpy(cells, surf + i, sizeof(cells));
-    for (const Surface& c : cells) {
-      uint32_t material = (c.bits & SURF_MATERIAL_MASK) >> SURF_MATERIAL_SHIFT;
-      bad |= ((c.bits & SURF_GROUND_MASK) - 1u) & ((HOUSE_TILE_MATERIALS - 1u) - material);
+  Lanes material = (w & uint32_t(SURF_MATERIAL_MASK)) >> uint32_t(SURF_MATERIAL_SHIFT);
+  bad |= keep & ((w & uint32_t(SURF_GROUND_MASK)) - 1u) & ((HOUSE_TILE_MATERIALS - 1u) - material);
+}
+
+// Whether none of n cells (a multiple of 16) is a house tile whose material
+// is out of range. Sixteen cells are three groups of lanes; each cell's third
+// word (its bits) is kept, the colours are masked out.
+static bool all_house_materials_known(const unsigned char* p, int n)
+{
+  static_assert(sizeof(Surface) == 12 && offsetof(Surface, bits) == 8, "the bits are a cell's third word");
+  static_assert(HMAP_CELLS % 16 == 0, "sixteen cells at a time");
+  const uint32_t k = ~0u;
+  const Lanes keep0 = {0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0};
+  const Lanes keep1 = {0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0};
+  const Lanes keep2 = {k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k, 0, 0, k};
+  Lanes bad = {}, w;
+  for (const unsigned char* end = p + size_t(n) * 12; p != end; p += 192) {
+    load_lanes(w, p);
+    mark_unknown_houses(bad, w, keep0);
+    load_lanes(w, p + 64);
+    mark_unknown_houses(bad, w, keep1);
+    load_lanes(w, p + 128);
+    mark_unknown_houses(bad, w, keep2);
+  }
+  return (lanes_or(bad) >> 31) == 0;
+}
+
+// The first of n floats (a multiple of 64) that fails loadable_value, or n.
+// Groups of 64 are passed over with the check above; only the first group
+// that fails is looked at value by value.
+static int first_unloadable(const unsigned char* p, int n)
+{
+  for (int i = 0; i < n; i += 64) {
+    if (all_loadable(p + size_t(i) * 4, 64)) continue;
+    const float* v = reinterpret_cast<const float*>(p) + i;
+    for (int k = 0; k < 64; k++)
+      if (!loadable_value(v[k])) return i + k;
+  }
+  return n;
+}
+
+// The first house tile with a material out of range, or HMAP_CELLS; found as
+// first_unloadable finds its value.
+static int first_unknown_house(const unsigned char* p)
+{
+  const Surface* surf = reinterpret_cast<const Surface*>(p);
+  for (int i = 0; i < HMAP_CELLS; i += 16) {
+    if (all_house_materials_known(p + size_t(i) * 12, 16)) continue;
+    for (int k = i; k < i + 16; k++) {
+      uint32_t bits = surf[k].bits;
+      uint32_t material = (bits & SURF_MATERIAL_MASK) >> SURF_MATERIAL_SHIFT;
+      if (ground_type(bits) == GT_HOUSE && material >= HOUSE_TILE_MATERIALS) return k;
     }
   }
-  return (bad >> 31) == 0;
+  return HMAP_CELLS;
 }
 
 // Checks a staged block; throws InputStream::Exception naming the first bad value.
 static void check_block(const unsigned char* block, int block_start)
 {
   if (all_loadable(block + BLOCK_HMAP, 2 * HMAP_CELLS) && all_loadable(block + BLOCK_WATER, 4 * HMAP_CELLS) &&
-      all_house_materials_known(reinterpret_cast<const Surface*>(block + BLOCK_SURFACE)))
+      all_house_materials_known(block + BLOCK_SURFACE, HMAP_CELLS))
     return;
   // Something is wrong: find the first bad value, array by array.
-  const float* heights = reinterpret_cast<const float*>(block + BLOCK_HMAP);
-  const float* targets = reinterpret_cast<const float*>(block + BLOCK_TARGET);
-  const Surface* surf = reinterpret_cast<const Surface*>(block + BLOCK_SURFACE);
-  const Water* fluid = reinterpret_cast<const Water*>(block + BLOCK_WATER);
-
-  for (int i = 0; i < HMAP_CELLS; i++)
-    if (!loadable_value(heights[i]))
-      refuse_block(block_start, BLOCK_HMAP + i * 4, "height not a finite number in range", i);
-  for (int i = 0; i < HMAP_CELLS; i++)
-    if (!loadable_value(targets[i]))
-      refuse_block(block_start, BLOCK_TARGET + i * 4, "target height not a finite number in range", i);
-  for (int i = 0; i < HMAP_CELLS; i++) {
-    uint32_t bits = surf[i].bits;
-    uint32_t material = (bits & SURF_MATERIAL_MASK) >> SURF_MATERIAL_SHIFT;
-    if (ground_type(bits) == GT_HOUSE && material >= HOUSE_TILE_MATERIALS)
-      refuse_block(block_start, BLOCK_SURFACE + i * 12 + 8, "house tile material out of range", i);
-  }
+  int i = first_unloadable(block + BLOCK_HMAP, HMAP_CELLS);
+  if (i < HMAP_CELLS) refuse_block(block_start, BLOCK_HMAP + i * 4, "height not a finite number in range", i);
+  i = first_unloadable(block + BLOCK_TARGET, HMAP_CELLS);
+  if (i < HMAP_CELLS)
+    refuse_block(block_start, BLOCK_TARGET + i * 4, "target height not a finite number in range", i);
+  i = first_unknown_house(block + BLOCK_SURFACE);
+  if (i < HMAP_CELLS) refuse_block(block_start, BLOCK_SURFACE + i * 12 + 8, "house tile material out of range", i);
   static const char* const fluid_fields[4] = {"fluid amount", "fluid velocity u", "fluid velocity w", "foam"};
-  for (int i = 0; i < HMAP_CELLS; i++) {
-    const float* c = &fluid[i].amount;
-    for (int k = 0; k < 4; k++)
-      if (!loadable_value(c[k])) {
-        char what[80];
-        snprintf(what, sizeof(what), "%s not a finite number in range", fluid_fields[k]);
-        refuse_block(block_start, BLOCK_WATER + i * 16 + k * 4, what, i);
-      }
+  static_assert(sizeof(Water) == 16, "four floats a cell");
+  i = first_unloadable(block + BLOCK_WATER, 4 * HMAP_CELLS);
+  if (i < 4 * HMAP_CELLS) {
+    char what[80];
+    snprintf(what, sizeof(what), "%s not a finite number in range", fluid_fields[i % 4]);
+    refuse_block(block_start, BLOCK_WATER + i * 4, what, i / 4);
   }
 }
 

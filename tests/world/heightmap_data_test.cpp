@@ -153,6 +153,15 @@ TEST_F(WorldTest, BadBlockFailsAndLeavesWorldAsItWas)
       // a house tile whose material is no building piece
       {"house material 19", 0x240000, 0x80000 + 12 * 9 + 8, (19u << SURF_MATERIAL_SHIFT) | GT_HOUSE,
        "house tile material"},
+      // cells are checked in groups of lanes: places in each group
+      {"house material 19, cell 4", 0x240000, 0x80000 + 12 * 4 + 8, (19u << SURF_MATERIAL_SHIFT) | GT_HOUSE,
+       "house tile material"},
+      {"house material 4095, cell 10", 0x240000, 0x80000 + 12 * 10 + 8, SURF_MATERIAL_MASK | GT_HOUSE,
+       "house tile material"},
+      {"house material 20, cell 11", 0x240000, 0x80000 + 12 * 11 + 8, (20u << SURF_MATERIAL_SHIFT) | GT_HOUSE,
+       "house tile material"},
+      {"house material 19, last cell", 0x240000, 0x80000 + 12 * 65535 + 8, (19u << SURF_MATERIAL_SHIFT) | GT_HOUSE,
+       "house tile material"},
   };
   fill_world(42);
   std::vector<unsigned char> good = save_block();
