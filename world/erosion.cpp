@@ -67,21 +67,16 @@ inline int cell_at(int x, int z) { return ((z & 255) << 8) | (x & 255); }
 
 // Colour unpacking and packing as color_to_vec4f / vec4f_to_color do it (each
 // byte divided by 255; saturate, times 255, round to nearest, pack), inline:
-// erosion converts a colour for every cell a droplet touches.
-struct ByteToUnit
-{
-  float v[256];
-  constexpr ByteToUnit() : v()
-  {
-    for (int b = 0; b < 256; b++) v[b] = float(b) / 255.0f;
-  }
-};
-constexpr ByteToUnit byte_to_unit;
-
+// erosion converts a colour for every cell a droplet touches. The bytes of
+// 0xAARRGGBB lie in memory as b, g, r, a, so both work on lanes in that order
+// and swap r and b once.
 inline vec4f unpack_color(uint32_t c)
 {
-  const float* t = byte_to_unit.v;
-  return _mm_setr_ps(t[(c >> 16) & 255], t[(c >> 8) & 255], t[c & 255], t[c >> 24]);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i i = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(c)), zero), zero);
+  // An exact division, the same bits as float(byte) / 255.0f.
+  vec4f bgra = _mm_div_ps(_mm_cvtepi32_ps(i), _mm_set1_ps(255.0f));
+  return _mm_shuffle_ps(bgra, bgra, _MM_SHUFFLE(3, 0, 1, 2));
 }
 
 inline bool all_finite(vec4f v)
@@ -92,12 +87,12 @@ inline bool all_finite(vec4f v)
 
 inline uint32_t pack_color(vec4f c)
 {
-  __m128i i = _mm_cvtps_epi32(_mm_mul_ps(_mm_min_ps(_mm_max_ps(c, _mm_setzero_ps()), _mm_set1_ps(1.0f)),
-                                         _mm_set1_ps(255.0f)));
-  // Lanes (r, g, b, a) of 0..255 to bytes, then to 0xAARRGGBB.
+  vec4f bgra = _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 0, 1, 2));
+  __m128i i = _mm_cvtps_epi32(
+      _mm_mul_ps(_mm_min_ps(_mm_max_ps(bgra, _mm_setzero_ps()), _mm_set1_ps(1.0f)), _mm_set1_ps(255.0f)));
+  // Lanes of 0..255 to the bytes b, g, r, a from the lowest: 0xAARRGGBB.
   i = _mm_packus_epi16(_mm_packs_epi32(i, i), i);
-  uint32_t rgba = uint32_t(_mm_cvtsi128_si32(i));  // bytes r, g, b, a from the lowest
-  return (rgba & 0xFF000000u) | ((rgba & 0xFFu) << 16) | (rgba & 0xFF00u) | ((rgba >> 16) & 0xFFu);
+  return uint32_t(_mm_cvtsi128_si32(i));
 }
 
 // x^e for e >= 1 by repeated squaring (bounded work for any exponent).
