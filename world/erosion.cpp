@@ -162,7 +162,7 @@ struct WorldCells
 // The deposit rule for one cell. Forced inline: most droplet steps deposit,
 // four cells at a time.
 template <class Cells>
-__attribute__((always_inline)) inline void deposit_cell(Cells& cells, int cell, float a, vec4f drop_color,
+__attribute__((always_inline)) inline void deposit_cell(Cells& cells, int cell, float a, float k, vec4f drop_color,
                                                         const Params& p)
 {
   CellRef c_ref = cells.change(cell);
@@ -176,22 +176,26 @@ __attribute__((always_inline)) inline void deposit_cell(Cells& cells, int cell, 
   // reactions the colour then packs back to the bytes it came from.
   if (a == 0.0f && p.colour_passes_through_empty_deposit && all_finite(drop_color)) return;
   vec4f c = unpack_color(s.color);
-  float k = 1.0f - expf(-a * p.depositBlend);
   c = c + (drop_color - c) * v_splat(k);
   if (p.run_reactions) run_reactions(c, p);
   s.color = pack_color(c);
 }
 
 // Deposits a at the four corners of cell (cx, cz), weighted bilinearly by the
-// droplet's fractions in that cell.
+// droplet's fractions in that cell. The four blend weights are worked out
+// first, one call of expf after another (none of the cells' values between
+// them to save and restore round each call).
 template <class Cells>
 inline void deposit_corners(Cells& cells, int cx, int cz, float fx, float fz, float a, vec4f drop_color,
                             const Params& p)
 {
-  deposit_cell(cells, cell_at(cx, cz), a * (1.0f - fx) * (1.0f - fz), drop_color, p);
-  deposit_cell(cells, cell_at(cx + 1, cz), a * fx * (1.0f - fz), drop_color, p);
-  deposit_cell(cells, cell_at(cx, cz + 1), a * (1.0f - fx) * fz, drop_color, p);
-  deposit_cell(cells, cell_at(cx + 1, cz + 1), a * fx * fz, drop_color, p);
+  const float amount[4] = {a * (1.0f - fx) * (1.0f - fz), a * fx * (1.0f - fz), a * (1.0f - fx) * fz, a * fx * fz};
+  float blend[4];
+  for (int j = 0; j < 4; j++) blend[j] = 1.0f - expf(-amount[j] * p.depositBlend);
+  deposit_cell(cells, cell_at(cx, cz), amount[0], blend[0], drop_color, p);
+  deposit_cell(cells, cell_at(cx + 1, cz), amount[1], blend[1], drop_color, p);
+  deposit_cell(cells, cell_at(cx, cz + 1), amount[2], blend[2], drop_color, p);
+  deposit_cell(cells, cell_at(cx + 1, cz + 1), amount[3], blend[3], drop_color, p);
 }
 
 // Erodes a around (px, pz) over the 4 x 4 cells round cell (cx, cz), with a
