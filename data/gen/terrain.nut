@@ -17,11 +17,20 @@ function mask_from(fn) { return HmapMask(fn); }
 function radial_mask(cx, cz, radius, height, power)
 {
   local r2 = radius * radius;
-  return HmapMask(function(x, z) {
+  local bump = function(x, z) {
     local dx = wrap(x - cx), dz = wrap(z - cz);
     local q = (dx * dx + dz * dz) / r2;
     return q >= 1.0 ? 0.0 : height * pow(1.0 - q, power);
-  });
+  };
+  // Centred on a cell and narrower than the world, the bump lies within the
+  // square round it, where each cell is met once at its own offset: only that
+  // square is visited (the rest stays 0).
+  if (typeof cx == "integer" && typeof cz == "integer" && radius < 127.0) {
+    local m = HmapMask(0.0);
+    m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, @(x, z, old) bump(x, z));
+    return m;
+  }
+  return HmapMask(bump);
 }
 
 // A cone with a crater bowl on top: rises to `height` at rim radius `rim`,

@@ -417,6 +417,24 @@ TEST_F(WorldGenDeterminism, QuickWaysOfTheScriptsGiveTheBitsOfThePlainOnes)
   )"));
   EXPECT_EQ(evalInt("cone_misses"), 0);
 
+  // Round bumps: on a cell (also across the edge), between cells, and wider
+  // than half the world, against the bump worked out over the whole grid.
+  ASSERT_TRUE(run(R"(
+    local plain = function(cx, cz, radius, height, power) {
+      local r2 = radius * radius;
+      return HmapMask(function(x, z) {
+        local dx = wrap(x - cx), dz = wrap(z - cz);
+        local q = (dx * dx + dz * dz) / r2;
+        return q >= 1.0 ? 0.0 : height * pow(1.0 - q, power);
+      });
+    };
+    ::bump_misses <- 0;
+    foreach (c in [[120, 40, 16.0, -7.0, 1.5], [2, 254, 16.0, 3.0, 1.5], [40.3, 77.7, 16.0, 3.0, 2.0],
+                   [128, 128, 126.9, 5.0, 1.0], [128, 128, 150.0, 5.0, 1.0]])
+      ::bump_misses += differing_cells(radial_mask(c[0], c[1], c[2], c[3], c[4]), plain(c[0], c[1], c[2], c[3], c[4]));
+  )"));
+  EXPECT_EQ(evalInt("bump_misses"), 0);
+
   // Lava of overlapping vents (one past the world's edge): one pass, or one
   // pass per vent, a later vent's lava over an earlier one's.
   ASSERT_TRUE(run(R"(
