@@ -17,11 +17,20 @@ function mask_from(fn) { return HmapMask(fn); }
 function radial_mask(cx, cz, radius, height, power)
 {
   local r2 = radius * radius;
-  return HmapMask(function(x, z) {
+  local bump = function(x, z) {
     local dx = wrap(x - cx), dz = wrap(z - cz);
     local q = (dx * dx + dz * dz) / r2;
     return q >= 1.0 ? 0.0 : height * pow(1.0 - q, power);
-  });
+  };
+  // Centred on a cell and narrower than the world, the bump lies within the
+  // square round it, where each cell is met once at its own offset: only that
+  // square is visited (the rest stays 0).
+  if (typeof cx == "integer" && typeof cz == "integer" && radius < 127.0) {
+    local m = HmapMask(0.0);
+    m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, @(x, z, old) bump(x, z));
+    return m;
+  }
+  return HmapMask(bump);
 }
 
 // A cone with a crater bowl on top: rises to `height` at rim radius `rim`,
@@ -29,22 +38,37 @@ function radial_mask(cx, cz, radius, height, power)
 // is visited.
 function volcano_mask(cx, cz, radius, height, rim, bowl)
 {
-  local m = HmapMask(0.0);
-  m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, function(x, z, old) {
-    local dx = x - cx, dz = z - cz;
-    local d = sqrt(dx * dx + dz * dz);
-    if (d >= radius) return old;
+  // The mask's value at squared distance d2 from the centre, or null outside
+  // the cone (the cell keeps its value).
+  local cone = function(d2) {
+    local d = sqrt(d2);
+    if (d >= radius) return null;
     if (d < rim) {
       local t = d / rim;
       return height - bowl * (1.0 - t * t);
     }
     local t = (d - rim) / (radius - rim);
     return height * pow(1.0 - t, 1.6);
+  };
+  // With the centre on a cell, the cells at the same distance from it (eight
+  // round the circle, by symmetry) share one value: each squared distance is
+  // worked out once.
+  local known = typeof cx == "integer" && typeof cz == "integer" ? {} : null;
+  local m = HmapMask(0.0);
+  m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, function(x, z, old) {
+    local dx = x - cx, dz = z - cz;
+    local d2 = dx * dx + dz * dz;
+    local v;
+    if (known == null) v = cone(d2);
+    else if (d2 in known) v = known[d2];
+    else v = known[d2] <- cone(d2);
+    return v == null ? old : v;
   });
   return m;
 }
 
-// Heights of a sample of cells, sorted (every second cell of every second row).
+// Heights of a sample of cells (every second cell of every second row), in
+// grid order.
 function sample_heights()
 {
   local hm = HmapMask.fromHeight();
@@ -52,15 +76,45 @@ function sample_heights()
   local i = 0;
   for (local z = 0; z < 256; z += 2)
     for (local x = 0; x < 256; x += 2) s[i++] = hm.getraw(x, z);
-  s.sort();
   return s;
 }
 
-// The height below which fraction q of the land lies.
-function height_quantile(sorted, q)
+// The sample at place i of the samples sorted (they are left as they are).
+function sorted_sample(samples, i)
 {
-  local i = (q * (sorted.len() - 1)).tointeger();
-  return sorted[clamp(i, 0, sorted.len() - 1)];
+  local s = clone samples;
+  s.sort();
+  return s[i];
+}
+
+// The height below which fraction q of the samples lies: the one that sorting
+// them would put at place q * (n - 1). Sorting all of them is slow in script,
+// so a sorted subsample brackets that place, one pass counts the samples below
+// the bracket and gathers those inside it, and only those are sorted. When
+// the bracket misses the place, or the answer is a zero (a sort orders -0 and
+// +0 as it happens to meet them) or a sample is not a number, all are sorted.
+function height_quantile(samples, q)
+{
+  local n = samples.len();
+  local i = clamp((q * (n - 1)).tointeger(), 0, n - 1);
+  if (n < 1024) return sorted_sample(samples, i);
+  local sub = [];
+  for (local j = 0; j < n; j += 31) sub.append(samples[j]);
+  sub.sort();
+  local m = sub.len(), at = i * m / n;
+  local lo = sub[clamp(at - 40, 0, m - 1)], hi = sub[clamp(at + 40, 0, m - 1)];
+  local below = 0, inside = [];
+  foreach (h in samples) {
+    if (h < lo) below++;
+    else if (!(hi < h)) {
+      if (!(h <= hi)) return sorted_sample(samples, i);
+      inside.append(h);
+    }
+  }
+  if (i < below || i >= below + inside.len()) return sorted_sample(samples, i);
+  inside.sort();
+  local v = inside[i - below];
+  return v < 0.0 || 0.0 < v ? v : sorted_sample(samples, i);
 }
 
 // Puts height `sea` at 0, the highest land at top and the lowest at -depth,

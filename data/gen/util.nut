@@ -64,6 +64,22 @@ function mix_col(a, b, t)
   return rgba(r, g, bl, al);
 }
 
+// mix_col(a, b, t) as a function of t alone, for mixing one pair of colours
+// many times: the channels are taken apart once.
+function col_mixer(a, b)
+{
+  local ar = col_r(a), ag = col_g(a), ab = col_b(a), aa = col_a(a);
+  local dr = col_r(b) - ar, dg = col_g(b) - ag, db = col_b(b) - ab, da = col_a(b) - aa;
+  return function(t) {
+    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);  // saturate(t)
+    local r = ar + (dr * t + 0.5).tointeger();
+    local g = ag + (dg * t + 0.5).tointeger();
+    local bl = ab + (db * t + 0.5).tointeger();
+    local al = aa + (da * t + 0.5).tointeger();
+    return ((al & 255) << 24) | ((r & 255) << 16) | ((g & 255) << 8) | (bl & 255);  // rgba(r, g, bl, al)
+  };
+}
+
 // Brightness scaled by f (1 keeps it), alpha kept.
 function shade_col(c, f)
 {

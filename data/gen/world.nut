@@ -42,7 +42,8 @@ const HL = 96;
 const SL = 6;
 const NL = 3;
 
-function land_entry(kind, pal, h, flat, shade)
+// The entry of land at height h and flatness flat, its colour not yet shaded.
+function land_entry(kind, pal, h, flat)
 {
   local top = kind.top;
   local c, ground = GT_SOIL, topc = 0, surf = ST_NONE;
@@ -81,7 +82,7 @@ function land_entry(kind, pal, h, flat, shade)
       topc = 0;
     }
   }
-  return [shade_col(c, shade), ground, topc, surf];
+  return [c, ground, topc, surf];
 }
 
 function make_color_table(kind, pal)
@@ -93,10 +94,44 @@ function make_color_table(kind, pal)
     local h = lo + span * (hi + 0.5) / HL;
     for (local si = 0; si < SL; si++) {
       local flat = (si + 0.5) / SL;
-      for (local ni = 0; ni < NL; ni++) t[(hi * SL + si) * NL + ni] = land_entry(kind, pal, h, flat, shades[ni]);
+      local e = land_entry(kind, pal, h, flat);
+      for (local ni = 0; ni < NL; ni++) t[(hi * SL + si) * NL + ni] = [shade_col(e[0], shades[ni]), e[1], e[2], e[3]];
     }
   }
   return t;
+}
+
+// The colour table's entry at the given height, steepness and shade levels,
+// each a number whose whole part (as tointeger() takes it) is the level,
+// clamped to the table.
+function color_entry(table, hv, sv, nv)
+{
+  local hi = hv.tointeger();
+  hi = hi < 0 ? 0 : (hi >= HL ? HL - 1 : hi);
+  local si = sv.tointeger();
+  si = si >= SL ? SL - 1 : si;
+  local ni = nv.tointeger();
+  ni = ni < 0 ? 0 : (ni >= NL ? NL - 1 : ni);
+  return table[(hi * SL + si) * NL + ni];
+}
+
+// The colour table as nested arrays, levels[hv][sv][nv] = color_entry(table,
+// hv, sv, nv) for the numbers that fall inside them: an array indexed by a
+// number takes its whole part as tointeger() does, and a few entries past
+// the top of each level repeat the last one, as the clamping does.
+function color_levels(table)
+{
+  local levels = array(HL + 16);
+  foreach (hi, _ in levels) {
+    local by_steepness = array(SL + 1);
+    foreach (si, _ in by_steepness) {
+      local by_shade = array(NL + 2);
+      foreach (ni, _ in by_shade) by_shade[ni] = color_entry(table, hi, si, ni);
+      by_steepness[si] = by_shade;
+    }
+    levels[hi] = by_steepness;
+  }
+  return levels;
 }
 
 // Paints every cell from its height, steepness and a little noise; `special`
@@ -106,6 +141,7 @@ function make_color_table(kind, pal)
 function paint_world(kind, pal, special, near)
 {
   local table = make_color_table(kind, pal);
+  local levels = color_levels(table);
   local hm = HmapMask.fromHeight(), sm = HmapMask.fromSlope();
   local nm = HmapMask.fromSimplexNoise(1.0, 16.0, 2, null, 0.5);
   local lo = -kind.depth, k = HL / (kind.top + kind.depth);
@@ -116,13 +152,15 @@ function paint_world(kind, pal, special, near)
       local e = special(x, z, h);
       if (e != null) return e;
     }
-    local hi = ((h - lo) * k + n * 3.0).tointeger();
-    hi = hi < 0 ? 0 : (hi >= HL ? HL - 1 : hi);
-    local si = (sm.getraw(x, z) * SL).tointeger();
-    si = si >= SL ? SL - 1 : si;
-    local ni = (n * 1.6 + 1.5).tointeger();
-    ni = ni < 0 ? 0 : (ni >= NL ? NL - 1 : ni);
-    return table[(hi * SL + si) * NL + ni];
+    local hv = (h - lo) * k + n * 3.0, sv = sm.getraw(x, z) * SL, nv = n * 1.6 + 1.5;
+    // Every level below 0 is level 0. The look-up is the quick way; a number
+    // past the end of the nested arrays fails it and takes the slow one.
+    if (hv < 0.0) hv = 0.0;
+    try {
+      return levels[hv][sv][nv];
+    } catch (e) {
+      return color_entry(table, hv, sv, nv);
+    }
   });
 }
 
@@ -134,22 +172,28 @@ function fill_sea()
   apply_water_mask(hm, @(w, h) h < 0.0 ? -h : 0.0);
 }
 
-// Lava pools in the vents' bowls: lava is fluid of negative amount.
+// Lava pools in the vents' bowls: lava is fluid of negative amount. Each
+// vent's lava goes into one mask (a later vent's over an earlier one's where
+// they meet), poured in one pass over the grid.
 function fill_lava(vents)
 {
   local hm = HmapMask.fromHeight();
+  local lava = HmapMask(0.0);
   foreach (v in vents) {
     local level = mean_height(hm, v.x, v.z, v.r * 0.5) + 1.2;
     local r = v.r;
-    local m = HmapMask(0.0);
-    m.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
+    lava.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
       local dx = x - v.x, dz = z - v.z;
       if (dx * dx + dz * dz > r * r) return old;
       local h = hm.getraw(x, z);
-      return h < level ? -(level - h) : old;
+      if (h < level) {
+        local l = -(level - h);
+        if (l < 0.0) return l;
+      }
+      return old;
     });
-    apply_water_mask(m, @(w, l) l < 0.0 ? l : w);
   }
+  apply_water_mask(lava, @(w, l) l < 0.0 ? l : w);
 }
 
 // ---- buildings and places ----
@@ -212,8 +256,7 @@ function build_world(w)
   show_splash("Shaping " + w.name, 0.1);
   kind.shape(w);
 
-  local sorted = sample_heights();
-  remap_heights(height_quantile(sorted, kind.water), kind.top, kind.depth);
+  remap_heights(height_quantile(sample_heights(), kind.water), kind.top, kind.depth);
 
   // Pads first, so they are painted and eroded with the land round them.
   level_pad(w.castle.x, w.castle.z, 13.0, 2.0);
@@ -223,7 +266,7 @@ function build_world(w)
   local special = null, near = {rows = array(256, false), cols = array(256, false)};
   if ("vents" in w) {
     // Ash round the vents, darkest at the rim.
-    local heat = HmapMask(0.0), ash = pal.accent, cliff = pal.cliff;
+    local heat = HmapMask(0.0), ash_on_cliff = col_mixer(pal.cliff, pal.accent);
     foreach (v in w.vents) {
       local r = v.r * 2.6;
       heat.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
@@ -238,7 +281,7 @@ function build_world(w)
     special = function(x, z, h) {
       local t = heat.getraw(x, z);
       if (t <= 0.0) return null;
-      return [mix_col(cliff, ash, t * (2.0 - t)), GT_ROCK, with_alpha(0xFF0A0A0A, (t * 160).tointeger()), ST_ASH];
+      return [ash_on_cliff(t * (2.0 - t)), GT_ROCK, with_alpha(0xFF0A0A0A, (t * 160).tointeger()), ST_ASH];
     };
   }
   paint_world(kind, pal, special, near);

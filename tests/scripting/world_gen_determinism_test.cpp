@@ -278,6 +278,197 @@ TEST_F(WorldGenDeterminism, UniverseWorldsAreVariedWholeAndReproducible)
   EXPECT_EQ(build("game", 555), hashes[0]);
 }
 
+// The scripts take quicker ways to the values of a few plain formulas: a
+// quantile without sorting every sample, a colour look-up through nested
+// arrays, a colour mixer, cones worked out once per distance, the lava of all
+// vents in one pass. Each must give the very bits of the plain way, also for
+// the inputs the shipped worlds never meet (ties, -0 and +0, NaN, values far
+// outside the tables, overlapping and wrapping shapes). `a != b` compares
+// floats bit for bit in the script VM.
+TEST_F(WorldGenDeterminism, QuickWaysOfTheScriptsGiveTheBitsOfThePlainOnes)
+{
+  ASSERT_TRUE(run(R"(
+    ::differing_cells <- function(a, b) {
+      local n = 0;
+      for (local i = 0; i < 65536; i++) if (a.getraw(i & 255, i >> 8) != b.getraw(i & 255, i >> 8)) n++;
+      return n;
+    }
+    ::set_heights <- function(fn) {
+      apply_height_mask(null, @(h) 0.0);
+      apply_height_mask(HmapMask(fn), null);
+    }
+  )"));
+
+  // Quantiles: the pick of a full sort, on every kind of sample set.
+  ASSERT_TRUE(run(R"(
+    set_rnd_seed(5);
+    local smooth = array(16384);
+    foreach (i, _ in smooth) smooth[i] = sin(i * 0.01) * 20.0 + srnd();
+    local steps = array(16384);
+    foreach (i, _ in steps) steps[i] = (rnd_int(40) - 20) * 0.5;
+    local zeros = array(16384);
+    foreach (i, _ in zeros) zeros[i] = i % 3 == 0 ? 0.0 : (i % 3 == 1 ? 0.0 * -1.0 : frnd() + 1.0);
+    local with_nan = clone smooth;
+    with_nan[777] = 0.0 / 0.0;
+    local ascending = clone smooth;
+    ascending.sort();
+    local descending = clone ascending;
+    descending.reverse();
+    // Every sample the subsample takes is far above the rest.
+    local fooled = clone smooth;
+    for (local j = 0; j < fooled.len(); j += 31) fooled[j] = 1000.0 + j;
+    local cases = [smooth, steps, zeros, with_nan, ascending, descending, fooled, smooth.slice(0, 500)];
+    ::quantile_misses <- 0;
+    ::quantile_inputs_changed <- 0;
+    foreach (c in cases) {
+      local before = clone c;
+      foreach (q in [0.0, 0.015, 0.07, 0.3, 0.5, 0.64, 1.0]) {
+        local s = clone c;
+        s.sort();
+        if (height_quantile(c, q) != s[clamp((q * (c.len() - 1)).tointeger(), 0, c.len() - 1)]) ::quantile_misses++;
+      }
+      foreach (i, v in c) if (v != before[i]) { ::quantile_inputs_changed++; break; }
+    }
+  )"));
+  EXPECT_EQ(evalInt("quantile_misses"), 0);
+  EXPECT_EQ(evalInt("quantile_inputs_changed"), 0);
+
+  // The nested colour look-up is the clamped formula wherever it answers.
+  ASSERT_TRUE(run(R"(
+    local table = make_color_table(world_kinds.islands, get_palette("islands"));
+    local levels = color_levels(table);
+    ::lookup_misses <- 0;
+    ::lookup_answers <- 0;
+    for (local hv = -2.0; hv < 116.0; hv += 0.37)
+      for (local sv = -1.5; sv < 8.0; sv += 0.45)
+        for (local nv = -1.5; nv < 6.0; nv += 0.35) {
+          local got;
+          try { got = levels[hv][sv][nv]; } catch (e) { continue; }
+          ::lookup_answers++;
+          if (got != color_entry(table, hv, sv, nv)) ::lookup_misses++;
+        }
+  )"));
+  EXPECT_EQ(evalInt("lookup_misses"), 0);
+  EXPECT_GT(evalInt("lookup_answers"), 50000);
+
+  // Painting land far outside the table (and not a number) takes the slow
+  // way and colours every cell as the plain per-cell formula does.
+  ASSERT_TRUE(run(R"(
+    set_heights(function(x, z) {
+      if (x == 7) return 0.0 / 0.0;
+      if (x == 8) return z % 2 == 0 ? 1e30 : -1e30;
+      return (x - 40) * 1.5 + sin(z * 0.3) * 4.0;
+    });
+    paint_world(world_kinds.islands, get_palette("islands"), null, {rows = array(256, false), cols = array(256, false)});
+  )"));
+  std::vector<Surface> quick(surface, surface + HMAP_CELLS);
+  ASSERT_TRUE(run(R"(
+    local kind = world_kinds.islands;
+    local table = make_color_table(kind, get_palette("islands"));
+    local hm = HmapMask.fromHeight(), sm = HmapMask.fromSlope();
+    local nm = HmapMask.fromSimplexNoise(1.0, 16.0, 2, null, 0.5);
+    local lo = -kind.depth, k = HL / (kind.top + kind.depth);
+    repaint_land(function(x, z) {
+      local h = hm.getraw(x, z), n = nm.getraw(x, z);
+      local hi = ((h - lo) * k + n * 3.0).tointeger();
+      hi = hi < 0 ? 0 : (hi >= HL ? HL - 1 : hi);
+      local si = (sm.getraw(x, z) * SL).tointeger();
+      si = si >= SL ? SL - 1 : si;
+      local ni = (n * 1.6 + 1.5).tointeger();
+      ni = ni < 0 ? 0 : (ni >= NL ? NL - 1 : ni);
+      return table[(hi * SL + si) * NL + ni];
+    });
+  )"));
+  EXPECT_EQ(memcmp(quick.data(), surface, sizeof(Surface) * HMAP_CELLS), 0);
+
+  // The colour mixer is mix_col, clamping included.
+  ASSERT_TRUE(run(R"(
+    ::mixer_misses <- 0;
+    foreach (p in [[0xFF6A625A, 0xFF9A5A30], [0x00FFFFFF, 0xFF000000], [0x80102030, 0x80102030]]) {
+      local mix = col_mixer(p[0], p[1]);
+      for (local t = -0.5; t <= 1.5; t += 0.0137) if (mix(t) != mix_col(p[0], p[1], t)) ::mixer_misses++;
+    }
+  )"));
+  EXPECT_EQ(evalInt("mixer_misses"), 0);
+
+  // Cones: centred on a cell, near the edge (wrapping), wider than the world
+  // (cells met twice) and centred between cells.
+  ASSERT_TRUE(run(R"(
+    local plain = function(cx, cz, radius, height, rim, bowl) {
+      local m = HmapMask(0.0);
+      m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, function(x, z, old) {
+        local dx = x - cx, dz = z - cz;
+        local d = sqrt(dx * dx + dz * dz);
+        if (d >= radius) return old;
+        if (d < rim) {
+          local t = d / rim;
+          return height - bowl * (1.0 - t * t);
+        }
+        local t = (d - rim) / (radius - rim);
+        return height * pow(1.0 - t, 1.6);
+      });
+      return m;
+    };
+    ::cone_misses <- 0;
+    foreach (c in [[128, 128, 100.0, 46.0, 13.0, 12.0], [3, 250, 40.0, 12.0, 8.8, 4.0],
+                   [60, 70, 140.0, 20.0, 10.0, 5.0], [100.6, 30.25, 30.0, 14.0, 6.6, 4.0]])
+      ::cone_misses += differing_cells(volcano_mask(c[0], c[1], c[2], c[3], c[4], c[5]),
+                                       plain(c[0], c[1], c[2], c[3], c[4], c[5]));
+  )"));
+  EXPECT_EQ(evalInt("cone_misses"), 0);
+
+  // Round bumps: on a cell (also across the edge), between cells, and wider
+  // than half the world, against the bump worked out over the whole grid.
+  ASSERT_TRUE(run(R"(
+    local plain = function(cx, cz, radius, height, power) {
+      local r2 = radius * radius;
+      return HmapMask(function(x, z) {
+        local dx = wrap(x - cx), dz = wrap(z - cz);
+        local q = (dx * dx + dz * dz) / r2;
+        return q >= 1.0 ? 0.0 : height * pow(1.0 - q, power);
+      });
+    };
+    ::bump_misses <- 0;
+    foreach (c in [[120, 40, 16.0, -7.0, 1.5], [2, 254, 16.0, 3.0, 1.5], [40.3, 77.7, 16.0, 3.0, 2.0],
+                   [128, 128, 126.9, 5.0, 1.0], [128, 128, 150.0, 5.0, 1.0]])
+      ::bump_misses += differing_cells(radial_mask(c[0], c[1], c[2], c[3], c[4]), plain(c[0], c[1], c[2], c[3], c[4]));
+  )"));
+  EXPECT_EQ(evalInt("bump_misses"), 0);
+
+  // Lava of overlapping vents (one past the world's edge): one pass, or one
+  // pass per vent, a later vent's lava over an earlier one's.
+  ASSERT_TRUE(run(R"(
+    local per_vent = function(vents) {
+      local hm = HmapMask.fromHeight();
+      foreach (v in vents) {
+        local level = mean_height(hm, v.x, v.z, v.r * 0.5) + 1.2;
+        local r = v.r;
+        local m = HmapMask(0.0);
+        m.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
+          local dx = x - v.x, dz = z - v.z;
+          if (dx * dx + dz * dz > r * r) return old;
+          local h = hm.getraw(x, z);
+          return h < level ? -(level - h) : old;
+        });
+        apply_water_mask(m, @(w, l) l < 0.0 ? l : w);
+      }
+    };
+    set_heights(@(x, z) 3.0 + sin(x * 0.21) * 4.0 + cos(z * 0.17) * 4.0);
+    fill_sea();
+    local vents = [{x = 100, z = 100, r = 12.0}, {x = 108.5, z = 103.2, r = 9.0}, {x = 252, z = 3, r = 7.0}];
+    local sea = HmapMask.fromWater();
+    fill_lava(vents);
+    local quick = HmapMask.fromWater();
+    apply_water_mask(sea, @(w, s) s);
+    per_vent(vents);
+    ::lava_misses <- differing_cells(quick, HmapMask.fromWater());
+    ::lava_cells <- 0;
+    for (local i = 0; i < 65536; i++) if (quick.getraw(i & 255, i >> 8) < 0.0) ::lava_cells++;
+  )"));
+  EXPECT_EQ(evalInt("lava_misses"), 0);
+  EXPECT_GT(evalInt("lava_cells"), 100);
+}
+
 // The plug-in calls the effects by name with a position, a direction, a
 // colour and a strength.
 TEST(ShippedEffectScript, EveryEffectRunsWithoutAnError)
