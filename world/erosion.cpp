@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cinttypes>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,10 @@ namespace
 
 const int k_max_path = 1024;     // steps after which a droplet is cut
 const unsigned k_splash_every = 16384;
+// Run ahead unless told otherwise: this window, with this many generation
+// threads (the calling one included) or more.
+const int k_auto_window = 16;
+const int k_auto_run_ahead_from = 4;
 
 // The parameters as one run of droplets uses them; reloaded after onPeriod.
 struct Params
@@ -135,27 +140,65 @@ void run_reactions(vec4f& c, const Params& p)
   } while (T > 0.0f && iterations < 10);
 }
 
-// A cell a droplet changes: its height and surface record.
-struct CellRef
+// One relaxed atomic read or write of a word of the world grid that another
+// thread may be reading or changing at the time (droplets run ahead).
+template <class T>
+inline T read_shared(const T& v)
 {
-  float& h;
-  Surface& s;
-};
+  static_assert(sizeof(T) == 4, "one word");
+  uint32_t bits = __atomic_load_n(reinterpret_cast<const uint32_t*>(&v), __ATOMIC_RELAXED);
+  T out;
+  memcpy(&out, &bits, 4);
+  return out;
+}
 
-// The world grid as droplets running in turn see it. With Mark, every cell
-// changed is stamped with `round` in `written`, so droplets run ahead of their
-// turn in the same round can be checked against it.
-template <bool Mark>
+template <class T>
+inline void write_shared(T& v, T value)
+{
+  static_assert(sizeof(T) == 4, "one word");
+  uint32_t bits;
+  memcpy(&bits, &value, 4);
+  __atomic_store_n(reinterpret_cast<uint32_t*>(&v), bits, __ATOMIC_RELAXED);
+}
+
+inline void write_shared(int cell, float h, const Surface& s)
+{
+  write_shared(hmap[cell], h);
+  write_shared(surface[cell].color, s.color);
+  write_shared(surface[cell].topColor, s.topColor);
+  write_shared(surface[cell].bits, s.bits);
+}
+
+// The world grid as droplets running in turn see it; update(cell, f) calls
+// f(height, surface record) to change a cell. With Shared, droplets run ahead
+// of their turn are reading the grid meanwhile: every cell changed is written
+// back word by word with atomic stores and stamped with `round` in `written`,
+// so those droplets can be checked against it.
+template <bool Shared>
 struct WorldCells
 {
   uint32_t* written = nullptr;
   uint32_t round = 0;
 
   float height(int cell) const { return hmap[cell]; }
-  CellRef change(int cell)
+  template <class F>
+  void update(int cell, F&& f)
   {
-    if (Mark) written[cell] = round;
-    return {hmap[cell], surface[cell]};
+    if constexpr (Shared) {
+      // Only this thread writes the grid: its own reads need no atomics. Read
+      // word by word as written (a wider read of words just stored one by
+      // one waits for the stores to land).
+      float h = hmap[cell];
+      Surface s;
+      s.color = surface[cell].color;
+      s.topColor = surface[cell].topColor;
+      s.bits = surface[cell].bits;
+      f(h, s);
+      write_shared(cell, h, s);
+      written[cell] = round;
+    } else {
+      f(hmap[cell], surface[cell]);
+    }
   }
 };
 
@@ -165,20 +208,20 @@ template <class Cells>
 __attribute__((always_inline)) inline void deposit_cell(Cells& cells, int cell, float a, float k, vec4f drop_color,
                                                         const Params& p)
 {
-  CellRef c_ref = cells.change(cell);
-  c_ref.h += a;
-  Surface& s = c_ref.s;
-  if (surface_type(s.bits) != ST_GRASS) {
-    s.bits = with_surface_type(s.bits, ST_NONE);
-    s.topColor = 0;
-  }
-  // Shortcut, same result: a deposit of 0 blends by weight 0, and without
-  // reactions the colour then packs back to the bytes it came from.
-  if (a == 0.0f && p.colour_passes_through_empty_deposit && all_finite(drop_color)) return;
-  vec4f c = unpack_color(s.color);
-  c = c + (drop_color - c) * v_splat(k);
-  if (p.run_reactions) run_reactions(c, p);
-  s.color = pack_color(c);
+  cells.update(cell, [&](float& h, Surface& s) {
+    h += a;
+    if (surface_type(s.bits) != ST_GRASS) {
+      s.bits = with_surface_type(s.bits, ST_NONE);
+      s.topColor = 0;
+    }
+    // Shortcut, same result: a deposit of 0 blends by weight 0, and without
+    // reactions the colour then packs back to the bytes it came from.
+    if (a == 0.0f && p.colour_passes_through_empty_deposit && all_finite(drop_color)) return;
+    vec4f c = unpack_color(s.color);
+    c = c + (drop_color - c) * v_splat(k);
+    if (p.run_reactions) run_reactions(c, p);
+    s.color = pack_color(c);
+  });
 }
 
 // Deposits a at the four corners of cell (cx, cz), weighted bilinearly by the
@@ -219,16 +262,16 @@ inline void erode_around(Cells& cells, float px, float pz, int cx, int cz, float
     int k = __builtin_ctz(reached);
     reached &= reached - 1;
     float e = weight[k];
-    CellRef c_ref = cells.change(cell_at(cx - 1 + (k & 3), cz - 1 + (k >> 2)));
-    c_ref.h -= e;
-    Surface& sf = c_ref.s;
-    sf.bits = with_surface_type(sf.bits, ST_NONE);
-    sf.topColor = 0;
-    // An empty droplet that picks up nothing (e and s both 0) would make
-    // this 0 / 0; it takes the cell's colour as it does for any e > 0.
-    float den = e + s;
-    float f = den != 0.0f ? s / den : 0.0f;
-    drop_color = drop_color * v_splat(f) + unpack_color(sf.color) * v_splat(1.0f - f);
+    cells.update(cell_at(cx - 1 + (k & 3), cz - 1 + (k >> 2)), [&](float& h, Surface& sf) {
+      h -= e;
+      sf.bits = with_surface_type(sf.bits, ST_NONE);
+      sf.topColor = 0;
+      // An empty droplet that picks up nothing (e and s both 0) would make
+      // this 0 / 0; it takes the cell's colour as it does for any e > 0.
+      float den = e + s;
+      float f = den != 0.0f ? s / den : 0.0f;
+      drop_color = drop_color * v_splat(f) + unpack_color(sf.color) * v_splat(1.0f - f);
+    });
   }
 }
 
@@ -395,10 +438,11 @@ void run_in_turn(unsigned count, Tally& t)
 // stands; it never waits for a worker. A worker guesses a droplet's random
 // state as if no droplet since the last one done drew a random direction.
 //
-// The workers read the land while the calling thread changes it; a copy
-// taken while a cell changes is never used, as that cell then counts as
-// changed since the droplet started. onPeriod and the splash run only while
-// no worker runs: the droplets between two of them form one stretch.
+// The workers read the land while the calling thread changes it, both a word
+// at a time with relaxed atomics; a copy taken while a cell changes is never
+// used, as that cell then counts as changed since the droplet started.
+// onPeriod and the splash run only while no worker runs: the droplets between
+// two of them form one stretch (or several, each run ahead or in turn).
 
 struct ChangedCell
 {
@@ -429,17 +473,6 @@ struct Slot
   Surface s;
 };
 
-// One relaxed atomic read of a word the calling thread may be changing.
-template <class T>
-inline T read_shared(const T& v)
-{
-  static_assert(sizeof(T) == 4, "one word");
-  uint32_t bits = __atomic_load_n(reinterpret_cast<const uint32_t*>(&v), __ATOMIC_RELAXED);
-  T out;
-  memcpy(&out, &bits, 4);
-  return out;
-}
-
 struct AheadCells
 {
   Slot* slots;
@@ -460,14 +493,15 @@ struct AheadCells
     return sl;
   }
   float height(int cell) const { return slot(cell).h; }
-  CellRef change(int cell)
+  template <class F>
+  void update(int cell, F&& f)
   {
     Slot& sl = slot(cell);
     if (sl.changed != tag) {
       sl.changed = tag;
       out.changed.push_back({cell, 0.0f, {}});
     }
-    return {sl.h, sl.s};
+    f(sl.h, sl.s);
   }
 };
 
@@ -488,8 +522,9 @@ struct WorkerSlots
 };
 
 // How long the calling thread waits for a worker busy with the droplet whose
-// turn it is before running it itself: about as long as a droplet takes.
-const int k_wait_spins = 8000;
+// turn it is before running it itself: a short part of what a droplet takes
+// (on a busy machine that worker may not be running at all).
+const int k_wait_spins = 256;
 
 // A droplet's place in the window: 0 free, 2 (i + 1) being run ahead for
 // droplet i, 2 (i + 1) + 1 ready for droplet i.
@@ -651,8 +686,7 @@ void run_stretch_in_order(AheadState& st)
     if (i + 1 < st.end) prefetch_ahead(st, i + 1);
     if (const Ahead* a = usable_ahead(st, i)) {
       for (const ChangedCell& ch : a->changed) {
-        hmap[ch.cell] = ch.h;
-        surface[ch.cell] = ch.s;
+        write_shared(ch.cell, ch.h, ch.s);
         changed_by[ch.cell] = mark;
       }
       game_rnd_seed = a->rng_end;
@@ -679,25 +713,84 @@ void run_stretch_part(void* ctx, int, int worker)
 
 void run_stretch_own(void* ctx) { run_stretch_in_order(*static_cast<AheadState*>(ctx)); }
 
-void run_ahead(unsigned count, unsigned window, Tally& t)
+// Picks, stretch by stretch, whichever way has lately cost less time a
+// droplet: running ahead pays only when workers are free to run ahead and
+// their droplets are mostly taken (a busy machine or few cores make it
+// slower than running every droplet in turn). Each way is tried first on a
+// short stretch; the way not taken is tried again every sixteenth stretch.
+// The land comes out the same bits either way.
+struct WayChooser
+{
+  double cost[2] = {0.0, 0.0};  // seconds a droplet: [0] in turn, [1] run ahead
+  int runs[2] = {0, 0};
+  unsigned stretches = 0;
+
+  // The way of the next stretch, and whether it is a trial (a short stretch).
+  bool run_ahead(bool& trial)
+  {
+    stretches++;
+    trial = true;
+    if (runs[1] == 0) return true;
+    if (runs[0] == 0) return false;
+    // Running ahead has to be clearly quicker: on a busy machine each of its
+    // stretches may also end waiting for a worker that is not running.
+    bool ahead_cheaper = cost[1] < 0.9 * cost[0];
+    trial = stretches % 16 == 0;
+    return trial ? !ahead_cheaper : ahead_cheaper;
+  }
+
+  void record(bool ahead, double seconds, unsigned droplets)
+  {
+    double c = seconds / double(droplets);
+    cost[ahead] = runs[ahead] ? 0.5 * cost[ahead] + 0.5 * c : c;
+    runs[ahead]++;
+  }
+};
+
+const unsigned k_chosen_stretch = 1024;  // droplets a stretch when choosing
+const unsigned k_trial_stretch = 256;    // droplets a stretch trying a way
+
+void run_ahead(unsigned count, unsigned window, bool choose, Tally& t)
 {
   static AheadState st;
   st.start_call(count, window, t);
   for (int w = 1; w < gen_worker_count(); w++) st.workers[w].next_tag();  // slots made before the workers start
+  WayChooser chooser;
   unsigned next = 0;
   while (next < count) {
     show_progress(next, count);
     uint64_t n = std::min<uint64_t>(count - next, t.until_period());
     n = std::min<uint64_t>(n, k_splash_every - next % k_splash_every);
+    bool ahead = true, trial = false;
+    if (choose) {
+      ahead = chooser.run_ahead(trial);
+      n = std::min<uint64_t>(n, trial ? k_trial_stretch : k_chosen_stretch);
+    }
     st.p = &t.p;
     st.first = next;
     st.end = uint32_t(next + n);
-    st.rng_first = game_rnd_seed;
-    st.extra_draws.store(0);
-    st.claimed.store(next);
-    // The calling thread runs the droplets in order, each worker runs ahead.
     st.period_due = false;
-    parallel_beside(gen_worker_count() - 1, run_stretch_part, run_stretch_own, &st);
+    auto started = std::chrono::steady_clock::now();
+    if (ahead) {
+      st.rng_first = game_rnd_seed;
+      st.extra_draws.store(0);
+      st.claimed.store(next);
+      // The calling thread runs the droplets in order, each worker runs ahead.
+      parallel_beside(gen_worker_count() - 1, run_stretch_part, run_stretch_own, &st);
+    } else {
+      // No worker runs: the cells changed need no marks (a later stretch's
+      // droplets run ahead start after these are done).
+      WorldCells<false> cells;
+      for (uint32_t i = st.first; i < st.end; i++) {
+        int steps = run_droplet(cells, game_rnd_seed, t.p, t.random_dirs);
+        st.period_due = t.finish(i, steps);
+      }
+      st.done.store(st.end);
+    }
+    if (choose) {
+      std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+      chooser.record(ahead, took.count(), unsigned(n));
+    }
     if (st.period_due) t.period_reached();
     next = st.end;
   }
@@ -706,14 +799,17 @@ void run_ahead(unsigned count, unsigned window, Tally& t)
 
 }  // namespace
 
-int erosion_run_ahead = 0;
+int erosion_run_ahead = -1;
+bool erosion_choose_way = true;
 
 void genDropletErosion(unsigned count, ErosionParams& params)
 {
   int64_t start = get_ref_time();
   Tally t(params);
-  if (erosion_run_ahead > 0 && gen_worker_count() > 1) {
-    run_ahead(count, unsigned(erosion_run_ahead), t);
+  int window = erosion_run_ahead;
+  if (window < 0) window = gen_worker_count() >= k_auto_run_ahead_from ? k_auto_window : 0;
+  if (window > 0 && gen_worker_count() > 1) {
+    run_ahead(count, unsigned(window), erosion_choose_way, t);
   } else {
     run_in_turn(count, t);
   }

@@ -209,7 +209,8 @@ TEST_F(WorldTest, DropletsRunAheadGiveTheSameBitsAsDropletsRunInTurn)
   // Land with flat tops makes droplets draw random directions (so guesses of
   // the random state are wrong now and then); a small period changes the
   // parameters between stretches; windows from 1 droplet up; one run crosses
-  // the splash.
+  // the splash; choosing the way stretch by stretch mixes droplets run ahead
+  // and stretches run in turn.
   struct Case
   {
     const char* name;
@@ -218,15 +219,18 @@ TEST_F(WorldTest, DropletsRunAheadGiveTheSameBitsAsDropletsRunInTurn)
     int period;
     float flat_above;  // heights above this are cut flat (huge: none)
     bool reactions;
+    bool choose;
   } cases[] = {
-      {"window of one", 600, 1, 10240, 1e30f, false},
-      {"window of two, short period", 900, 2, 7, 1e30f, true},
-      {"window of three, flat tops", 1500, 3, 10240, 6.0f, false},
-      {"window of 32, flat tops, period", 3000, 32, 250, 8.0f, true},
-      {"window of 64, flat land", 700, 64, 10240, -1.0f, false},
-      {"window of 32 past the splash", 16500, 32, 10240, 1e30f, false},
+      {"window of one", 600, 1, 10240, 1e30f, false, false},
+      {"window of two, short period", 900, 2, 7, 1e30f, true, false},
+      {"window of three, flat tops", 1500, 3, 10240, 6.0f, false, false},
+      {"window of 32, flat tops, period", 3000, 32, 250, 8.0f, true, false},
+      {"window of 64, flat land", 700, 64, 10240, -1.0f, false, false},
+      {"window of 32 past the splash", 16500, 32, 10240, 1e30f, false, false},
+      {"ways chosen, flat tops, period", 12000, 16, 1500, 8.0f, true, true},
   };
   const int saved_window = erosion_run_ahead;
+  const bool saved_choose = erosion_choose_way;
   for (const Case& c : cases) {
     std::vector<unsigned char> result[2];
     uint64_t seed_after[2];
@@ -244,6 +248,7 @@ TEST_F(WorldTest, DropletsRunAheadGiveTheSameBitsAsDropletsRunInTurn)
       params.periodStep = c.period;
       if (c.reactions) params.reactions.push_back(reaction(-0.01f, 0.005f, 0.005f, 0, 1, 1, 0, 0));
       erosion_run_ahead = pass == 0 ? 0 : c.window;
+      erosion_choose_way = c.choose;
       testing::internal::CaptureStdout();
       genDropletErosion(c.count, params);
       log[pass] = without_timing(testing::internal::GetCapturedStdout());
@@ -251,6 +256,7 @@ TEST_F(WorldTest, DropletsRunAheadGiveTheSameBitsAsDropletsRunInTurn)
       seed_after[pass] = game_rnd_seed;
     }
     erosion_run_ahead = saved_window;
+    erosion_choose_way = saved_choose;
     EXPECT_TRUE(result[0] == result[1]) << c.name;
     EXPECT_EQ(seed_after[0], seed_after[1]) << c.name;
     EXPECT_EQ(log[0], log[1]) << c.name;
@@ -259,4 +265,5 @@ TEST_F(WorldTest, DropletsRunAheadGiveTheSameBitsAsDropletsRunInTurn)
     }
   }
   erosion_run_ahead = saved_window;
+  erosion_choose_way = saved_choose;
 }
