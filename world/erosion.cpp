@@ -717,12 +717,14 @@ void run_stretch_own(void* ctx) { run_stretch_in_order(*static_cast<AheadState*>
 // droplet: running ahead pays only when workers are free to run ahead and
 // their droplets are mostly taken (a busy machine or few cores make it
 // slower than running every droplet in turn). Each way is tried first on a
-// short stretch; the way not taken is tried again every sixteenth stretch.
-// The land comes out the same bits either way.
+// short stretch (running ahead twice: its first stretch wakes the workers
+// and warms their caches, and is not counted); the way not taken is tried
+// again every sixteenth stretch. The land comes out the same bits either way.
 struct WayChooser
 {
   double cost[2] = {0.0, 0.0};  // seconds a droplet: [0] in turn, [1] run ahead
   int runs[2] = {0, 0};
+  bool warmed = false;
   unsigned stretches = 0;
 
   // The way of the next stretch, and whether it is a trial (a short stretch).
@@ -730,7 +732,7 @@ struct WayChooser
   {
     stretches++;
     trial = true;
-    if (runs[1] == 0) return true;
+    if (!warmed || runs[1] == 0) return true;
     if (runs[0] == 0) return false;
     // Running ahead has to be clearly quicker: on a busy machine each of its
     // stretches may also end waiting for a worker that is not running.
@@ -741,6 +743,10 @@ struct WayChooser
 
   void record(bool ahead, double seconds, unsigned droplets)
   {
+    if (ahead && !warmed) {
+      warmed = true;
+      return;
+    }
     double c = seconds / double(droplets);
     cost[ahead] = runs[ahead] ? 0.5 * cost[ahead] + 0.5 * c : c;
     runs[ahead]++;
