@@ -177,6 +177,7 @@ inline void write_shared(int cell, float h, const Surface& s)
 template <bool Shared>
 struct WorldCells
 {
+  static constexpr bool keeps_states = false;
   uint32_t* written = nullptr;
   uint32_t round = 0;
 
@@ -284,24 +285,57 @@ inline void read_corners(const Cells& cells, int cx, int cz, float& h00, float& 
   h11 = cells.height(cell_at(cx + 1, cz + 1));
 }
 
-// One droplet from its start cell (two draws of rng) to its end; returns its
-// steps and counts the random directions it drew (more draws of rng).
-template <class Cells>
-int run_droplet(Cells& cells, uint64_t& rng, const Params& p, uint64_t& random_dirs)
+// A droplet between two steps: everything it carries from one to the next.
+struct DropletState
 {
-  int sx = int(rnd_u32(rng) & 255);
-  int sz = int(rnd_u32(rng) & 255);
-  float px = float(sx), pz = float(sz);
-  int cx = sx, cz = sz;
-  float fx = 0.0f, fz = 0.0f;
-  float h00, h10, h01, h11;
-  read_corners(cells, cx, cz, h00, h10, h01, h11);
-  float h = h00;
-  float dx = 0.0f, dz = 0.0f, v = 0.0f, w = 1.0f, s = 0.0f;
-  vec4f drop_color = v_zero();
-  int steps = 0;
+  float px, pz, fx, fz;
+  int cx, cz;
+  float h00, h10, h01, h11, h;
+  float dx, dz, v, w, s;
+  vec4f drop_color;
+  int steps;
+  uint64_t rng;          // the random state
+  uint64_t random_dirs;  // random directions this droplet has drawn
+};
+
+// One droplet from its start cell (two draws of rng) to its end; returns its
+// steps and counts the random directions it drew (more draws of rng). With
+// `resume`, the droplet goes on from that state instead (rng and random_dirs
+// as the state has them).
+template <class Cells>
+int run_droplet(Cells& cells, uint64_t& rng, const Params& p, uint64_t& random_dirs,
+                const DropletState* resume = nullptr)
+{
+  float px, pz, fx, fz;
+  int cx, cz;
+  float h00, h10, h01, h11, h;
+  float dx, dz, v, w, s;
+  vec4f drop_color;
+  int steps;
+  if (resume) {
+    const DropletState& d = *resume;
+    px = d.px, pz = d.pz, fx = d.fx, fz = d.fz, cx = d.cx, cz = d.cz;
+    h00 = d.h00, h10 = d.h10, h01 = d.h01, h11 = d.h11, h = d.h;
+    dx = d.dx, dz = d.dz, v = d.v, w = d.w, s = d.s;
+    drop_color = d.drop_color;
+    steps = d.steps;
+  } else {
+    int sx = int(rnd_u32(rng) & 255);
+    int sz = int(rnd_u32(rng) & 255);
+    px = float(sx), pz = float(sz);
+    cx = sx, cz = sz;
+    fx = 0.0f, fz = 0.0f;
+    read_corners(cells, cx, cz, h00, h10, h01, h11);
+    h = h00;
+    dx = 0.0f, dz = 0.0f, v = 0.0f, w = 1.0f, s = 0.0f;
+    drop_color = v_zero();
+    steps = 0;
+  }
 
   for (;;) {
+    if constexpr (Cells::keeps_states)
+      cells.begin_step(DropletState{px, pz, fx, fz, cx, cz, h00, h10, h01, h11, h, dx, dz, v, w, s, drop_color, steps,
+                                    rng, random_dirs});
     // Downhill from the corners stored when the droplet entered its cell.
     float gx = (h00 + h01) - (h10 + h11);
     float gz = (h00 + h10) - (h01 + h11);
@@ -433,10 +467,14 @@ void run_in_turn(unsigned count, Tally& t)
 // changes kept apart. When its turn comes a droplet run ahead is taken as it
 // ran if no cell it looked at has been changed since it started and it
 // started from the right random state: it then saw exactly the land it would
-// have seen in turn, so its changes are the same bits. Otherwise, or when it
-// is not ready, the calling thread runs it in turn on the land as it now
-// stands; it never waits for a worker. A worker guesses a droplet's random
-// state as if no droplet since the last one done drew a random direction.
+// have seen in turn, so its changes are the same bits. When only some of its
+// steps looked at changed cells, the steps before the first of them are taken
+// as they ran and the calling thread goes on from the state kept at that step
+// on the land as it now stands. Otherwise (the first step already looked at a
+// changed cell, the random state was wrong, or it is not ready after a short
+// wait) the calling thread runs it in turn. A worker guesses a droplet's
+// random state as if no droplet since the last one done drew a random
+// direction.
 //
 // The workers read the land while the calling thread changes it, both a word
 // at a time with relaxed atomics; a copy taken while a cell changes is never
@@ -451,15 +489,25 @@ struct ChangedCell
   Surface s;
 };
 
-// One droplet run ahead of its turn.
+// Cells and steps packed in one word: cell | step << 16.
+inline uint32_t cell_step(int cell, int step) { return uint32_t(cell) | uint32_t(step) << 16; }
+inline int cell_of(uint32_t cs) { return int(cs & 0xFFFF); }
+inline int step_of(uint32_t cs) { return int(cs >> 16); }
+
+// One droplet run ahead of its turn. Besides its end result it keeps its
+// state at the start of every step and every change in order, so that when
+// the land it looked at changed under it the calling thread can take it up
+// to the step that first looked at a changed cell and go on from there.
 struct Ahead
 {
   uint32_t seen = 0;  // droplets done when it started
   uint64_t rng_start = 0, rng_end = 0;
   uint64_t random_dirs = 0;
   int steps = 0;
-  std::vector<int> looked;  // every cell read or changed
-  std::vector<ChangedCell> changed;
+  std::vector<uint32_t> looked;      // every cell read or changed, at first touch, with its step
+  std::vector<ChangedCell> changed;  // each changed cell's last value
+  std::vector<ChangedCell> log;      // every change in order, the cell packed with its step
+  std::vector<DropletState> states;  // at the start of step k: states[k]
 };
 
 // A worker's view of the land: the cells a droplet touches are copied on
@@ -475,9 +523,17 @@ struct Slot
 
 struct AheadCells
 {
+  static constexpr bool keeps_states = true;
   Slot* slots;
   uint32_t tag;
   Ahead& out;
+  int step = 0;
+
+  void begin_step(const DropletState& d)
+  {
+    step = d.steps;
+    out.states.push_back(d);
+  }
 
   Slot& slot(int cell) const
   {
@@ -488,7 +544,7 @@ struct AheadCells
       sl.s.color = read_shared(surface[cell].color);
       sl.s.topColor = read_shared(surface[cell].topColor);
       sl.s.bits = read_shared(surface[cell].bits);
-      out.looked.push_back(cell);
+      out.looked.push_back(cell_step(cell, step));
     }
     return sl;
   }
@@ -502,6 +558,7 @@ struct AheadCells
       out.changed.push_back({cell, 0.0f, {}});
     }
     f(sl.h, sl.s);
+    out.log.push_back({int(cell_step(cell, step)), sl.h, sl.s});
   }
 };
 
@@ -608,6 +665,8 @@ void run_one_ahead(AheadState& st, uint32_t i, int worker)
   a.rng_start = rng_after(st.rng_first, 2 * uint64_t(i - st.first) + st.extra_draws.load(std::memory_order_acquire));
   a.looked.clear();
   a.changed.clear();
+  a.log.clear();
+  a.states.clear();
   a.random_dirs = 0;
   WorkerSlots& ws = st.workers[worker];
   AheadCells cells{ws.slots.get(), ws.next_tag(), a};
@@ -640,9 +699,12 @@ void run_ahead_loop(AheadState& st, int worker)
 }
 
 // The droplet's result run ahead, when it can be taken: same random state and
-// no cell it looked at changed since it started.
-const Ahead* usable_ahead(const AheadState& st, uint32_t i)
+// no cell it looked at changed since it started. Otherwise `clean_steps` says
+// how many of its first steps looked only at unchanged cells (0 when it
+// cannot be used at all).
+const Ahead* usable_ahead(const AheadState& st, uint32_t i, int& clean_steps)
 {
+  clean_steps = 0;
   const WindowPlace& place = st.window[i % st.size];
   // A worker busy with it is given a little time (about what a droplet takes).
   for (int spins = 0; spins < k_wait_spins && place.state.load(std::memory_order_acquire) == running(i); spins++)
@@ -652,9 +714,13 @@ const Ahead* usable_ahead(const AheadState& st, uint32_t i)
   if (a.rng_start != game_rnd_seed) return nullptr;
   const uint32_t* changed_by = st.changed_by.get();
   const uint32_t limit = st.base + a.seen;
-  bool clean = true;
-  for (int cell : a.looked) clean &= changed_by[cell] <= limit;
-  return clean ? &a : nullptr;
+  // The cells are in the order first looked at, so their steps never fall.
+  for (uint32_t cs : a.looked)
+    if (changed_by[cell_of(cs)] > limit) {
+      clean_steps = step_of(cs);
+      return nullptr;
+    }
+  return &a;
 }
 
 // Starts fetching a ready result from the worker's cache while the droplet
@@ -665,7 +731,7 @@ void prefetch_ahead(const AheadState& st, uint32_t i)
   if (place.state.load(std::memory_order_acquire) != ready(i)) return;
   const Ahead& a = place.ahead;
   const char* p = reinterpret_cast<const char*>(a.looked.data());
-  for (size_t k = 0; k < a.looked.size() * sizeof(int); k += 64) _mm_prefetch(p + k, _MM_HINT_T0);
+  for (size_t k = 0; k < a.looked.size() * sizeof(uint32_t); k += 64) _mm_prefetch(p + k, _MM_HINT_T0);
   p = reinterpret_cast<const char*>(a.changed.data());
   for (size_t k = 0; k < a.changed.size() * sizeof(ChangedCell); k += 64) _mm_prefetch(p + k, _MM_HINT_T0);
 }
@@ -684,7 +750,9 @@ void run_stretch_in_order(AheadState& st)
     uint64_t dirs = 0;
     int steps;
     if (i + 1 < st.end) prefetch_ahead(st, i + 1);
-    if (const Ahead* a = usable_ahead(st, i)) {
+    int clean_steps;
+    const Ahead* a = usable_ahead(st, i, clean_steps);
+    if (a) {
       for (const ChangedCell& ch : a->changed) {
         write_shared(ch.cell, ch.h, ch.s);
         changed_by[ch.cell] = mark;
@@ -692,6 +760,21 @@ void run_stretch_in_order(AheadState& st)
       game_rnd_seed = a->rng_end;
       dirs = a->random_dirs;
       steps = a->steps;
+    } else if (clean_steps > 0) {
+      // Its first clean_steps steps saw the land as it is now: their changes
+      // are taken as they were made, and the droplet goes on from there.
+      a = &st.window[i % st.size].ahead;
+      for (const ChangedCell& ch : a->log) {
+        if (step_of(uint32_t(ch.cell)) >= clean_steps) break;
+        int cell = cell_of(uint32_t(ch.cell));
+        write_shared(cell, ch.h, ch.s);
+        changed_by[cell] = mark;
+      }
+      const DropletState& from = a->states[size_t(clean_steps)];
+      game_rnd_seed = from.rng;
+      dirs = from.random_dirs;
+      WorldCells<true> cells{changed_by, mark};
+      steps = run_droplet(cells, game_rnd_seed, *st.p, dirs, &from);
     } else {
       WorldCells<true> cells{changed_by, mark};
       steps = run_droplet(cells, game_rnd_seed, *st.p, dirs);

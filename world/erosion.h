@@ -59,10 +59,11 @@ void genDropletErosion(unsigned count, ErosionParams& params);
 // How many droplets past the last one done the generation workers may run
 // ahead of their turn while the calling thread runs the droplets in order
 // (taking a droplet run ahead as it ran when nothing it looked at has changed
-// since it started); 0: every droplet in turn on the calling thread alone;
-// below 0 (the default): a window of 16 with four generation threads or more,
-// else 0. The land, surface records, random state and statistics come out the
-// same bits either way.
+// since it started, or its steps before the first that looked at a changed
+// cell and going on from there); 0: every droplet in turn on the calling
+// thread alone; below 0 (the default): a window of 16 with four generation
+// threads or more, else 0. The land, surface records, random state and
+// statistics come out the same bits either way.
 extern int erosion_run_ahead;
 
 // When running ahead: true (the default) picks, every 1,024 droplets, running
