@@ -306,53 +306,47 @@ template <class Cells>
 int run_droplet(Cells& cells, uint64_t& rng, const Params& p, uint64_t& random_dirs,
                 const DropletState* resume = nullptr)
 {
-  float px, pz, fx, fz;
-  int cx, cz;
-  float h00, h10, h01, h11, h;
-  float dx, dz, v, w, s;
-  vec4f drop_color;
-  int steps;
+  DropletState d;
   if (resume) {
-    const DropletState& d = *resume;
-    px = d.px, pz = d.pz, fx = d.fx, fz = d.fz, cx = d.cx, cz = d.cz;
-    h00 = d.h00, h10 = d.h10, h01 = d.h01, h11 = d.h11, h = d.h;
-    dx = d.dx, dz = d.dz, v = d.v, w = d.w, s = d.s;
-    drop_color = d.drop_color;
-    steps = d.steps;
+    d = *resume;
   } else {
     int sx = int(rnd_u32(rng) & 255);
     int sz = int(rnd_u32(rng) & 255);
-    px = float(sx), pz = float(sz);
-    cx = sx, cz = sz;
-    fx = 0.0f, fz = 0.0f;
-    read_corners(cells, cx, cz, h00, h10, h01, h11);
-    h = h00;
-    dx = 0.0f, dz = 0.0f, v = 0.0f, w = 1.0f, s = 0.0f;
-    drop_color = v_zero();
-    steps = 0;
+    d.px = float(sx), d.pz = float(sz);
+    d.cx = sx, d.cz = sz;
+    d.fx = 0.0f, d.fz = 0.0f;
+    read_corners(cells, d.cx, d.cz, d.h00, d.h10, d.h01, d.h11);
+    d.h = d.h00;
+    d.dx = 0.0f, d.dz = 0.0f, d.v = 0.0f, d.w = 1.0f, d.s = 0.0f;
+    d.drop_color = v_zero();
+    d.steps = 0;
   }
 
   for (;;) {
-    if constexpr (Cells::keeps_states)
-      cells.begin_step(DropletState{px, pz, fx, fz, cx, cz, h00, h10, h01, h11, h, dx, dz, v, w, s, drop_color, steps,
-                                    rng, random_dirs});
+    if constexpr (Cells::keeps_states) {
+      d.rng = rng;
+      d.random_dirs = random_dirs;
+      cells.begin_step(d);
+    }
     // Downhill from the corners stored when the droplet entered its cell.
-    float gx = (h00 + h01) - (h10 + h11);
-    float gz = (h00 + h10) - (h01 + h11);
-    dx = gx + (dx - gx) * p.Ki;
-    dz = gz + (dz - gz) * p.Ki;
-    float len = sqrtf(dx * dx + dz * dz);
+    float gx = (d.h00 + d.h01) - (d.h10 + d.h11);
+    float gz = (d.h00 + d.h10) - (d.h01 + d.h11);
+    d.dx = gx + (d.dx - gx) * p.Ki;
+    d.dz = gz + (d.dz - gz) * p.Ki;
+    float len = sqrtf(d.dx * d.dx + d.dz * d.dz);
     if (len > 1.1920929e-07f) {
-      dx = dx / len;
-      dz = dz / len;
+      d.dx = d.dx / len;
+      d.dz = d.dz / len;
     } else {
-      float angle = rnd_float(rng) * 6.2831855f;
-      sincosf(angle, &dz, &dx);
+      float angle = rnd_float(rng) * 6.2831855f, sn, cs;
+      sincosf(angle, &sn, &cs);
+      d.dz = sn;
+      d.dx = cs;
       random_dirs++;
     }
 
     // One unit on; the new cell's corners are kept as read now.
-    float npx = px + dx, npz = pz + dz;
+    float npx = d.px + d.dx, npz = d.pz + d.dz;
     int ncx = floor_int(npx), ncz = floor_int(npz);
     float nfx = npx - float(ncx), nfz = npz - float(ncz);
     float n00, n10, n01, n11;
@@ -360,55 +354,55 @@ int run_droplet(Cells& cells, uint64_t& rng, const Params& p, uint64_t& random_d
     float nh = ((1.0f - nfx) * n00 + nfx * n10) * (1.0f - nfz) + ((1.0f - nfx) * n01 + nfx * n11) * nfz;
 
     // A pit: fill it from the load, or end here with all of it.
-    if (nh >= h) {
-      float fill = (nh - h) + 0.001f;
-      if (fill >= s) {
-        deposit_corners(cells, cx, cz, fx, fz, s, drop_color, p);
+    if (nh >= d.h) {
+      float fill = (nh - d.h) + 0.001f;
+      if (fill >= d.s) {
+        deposit_corners(cells, d.cx, d.cz, d.fx, d.fz, d.s, d.drop_color, p);
         break;
       }
-      deposit_corners(cells, cx, cz, fx, fz, fill, drop_color, p);
-      h += fill;
-      s -= fill;
-      v = 0.0f;
+      deposit_corners(cells, d.cx, d.cz, d.fx, d.fz, fill, d.drop_color, p);
+      d.h += fill;
+      d.s -= fill;
+      d.v = 0.0f;
     }
 
-    float dh = h - nh;
-    float capacity = (dh > p.minSlope ? dh : p.minSlope) * v * w * p.Kq;
-    if (s < capacity) {
-      float want = (capacity - s) * p.Kr;
+    float dh = d.h - nh;
+    float capacity = (dh > p.minSlope ? dh : p.minSlope) * d.v * d.w * p.Kq;
+    if (d.s < capacity) {
+      float want = (capacity - d.s) * p.Kr;
       float most = 0.99f * dh;
       float a = want < most ? want : most;
-      erode_around(cells, px, pz, cx, cz, a, s, drop_color);
-      s += a;
+      erode_around(cells, d.px, d.pz, d.cx, d.cz, a, d.s, d.drop_color);
+      d.s += a;
       dh -= a;
     } else {
-      float a = (s - capacity) * p.Kd;
-      deposit_corners(cells, cx, cz, fx, fz, a, drop_color, p);
-      s -= a;
+      float a = (d.s - capacity) * p.Kd;
+      deposit_corners(cells, d.cx, d.cz, d.fx, d.fz, a, d.drop_color, p);
+      d.s -= a;
       dh += a;
     }
 
     // A negative gravity parameter could make this negative: stop instead
     // of turning the speed into NaN.
-    float v2 = v * v + 2.0f * p.g * dh;
-    v = sqrtf(v2 > 0.0f ? v2 : 0.0f);
-    w = w * (1.0f - p.Kw);
-    steps++;
+    float v2 = d.v * d.v + 2.0f * p.g * dh;
+    d.v = sqrtf(v2 > 0.0f ? v2 : 0.0f);
+    d.w = d.w * (1.0f - p.Kw);
+    d.steps++;
 
-    px = npx;
-    pz = npz;
-    cx = ncx;
-    cz = ncz;
-    fx = nfx;
-    fz = nfz;
-    h00 = n00;
-    h10 = n10;
-    h01 = n01;
-    h11 = n11;
-    h = nh;
-    if (steps >= k_max_path) break;
+    d.px = npx;
+    d.pz = npz;
+    d.cx = ncx;
+    d.cz = ncz;
+    d.fx = nfx;
+    d.fz = nfz;
+    d.h00 = n00;
+    d.h10 = n10;
+    d.h01 = n01;
+    d.h11 = n11;
+    d.h = nh;
+    if (d.steps >= k_max_path) break;
   }
-  return steps;
+  return d.steps;
 }
 
 // The bookkeeping of one call: statistics, long paths and the period.
