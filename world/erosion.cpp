@@ -811,9 +811,7 @@ struct WayChooser
     trial = true;
     if (!warmed || runs[1] == 0) return true;
     if (runs[0] == 0) return false;
-    // Running ahead has to be clearly quicker: on a busy machine each of its
-    // stretches may also end waiting for a worker that is not running.
-    bool ahead_cheaper = cost[1] < 0.9 * cost[0];
+    bool ahead_cheaper = cost[1] < cost[0];
     trial = stretches % 16 == 0;
     return trial ? !ahead_cheaper : ahead_cheaper;
   }
