@@ -193,8 +193,26 @@ static bool handle_event(const SDL_Event& e, bool& repaint)
   }
 }
 
+// Waits at most ms for an event, looking every few milliseconds. Not SDL's
+// blocking wait: that wakes itself by sending a message to the window over a
+// second X connection for every event that arrives while it waits, and one
+// sent just before the window closes can reach the X server after the window
+// is gone; Xlib's default error handler then ended the launcher with exit
+// code 1 after a clean close.
+static bool wait_for_event(SDL_Event& e, int ms)
+{
+  const int slice_ms = 4;
+  for (;;) {
+    if (SDL_PollEvent(&e)) return true;
+    if (ms <= 0) return false;
+    int slice = ms < slice_ms ? ms : slice_ms;
+    SDL_Delay(Uint32(slice));
+    ms -= slice;
+  }
+}
+
 // Waits for input at most until the next redraw is due, so an idle launcher
-// uses no processor time between its 30 redraws a second.
+// uses almost no processor time between its 30 redraws a second.
 static void run_launcher_loop()
 {
   const int64_t interval = get_ref_time_freq() / k_redraws_per_second;
@@ -204,7 +222,7 @@ static void run_launcher_loop()
     int64_t due = last_update + interval - get_ref_time();
     int wait_ms = due > 0 ? get_time_msec(due) : 0;
     SDL_Event e;
-    if (SDL_WaitEventTimeout(&e, wait_ms)) {
+    if (wait_for_event(e, wait_ms)) {
       activity |= handle_event(e, repaint);
       while (!quit_flag && SDL_PollEvent(&e)) activity |= handle_event(e, repaint);
     }
