@@ -25,11 +25,12 @@ start_xvfb() {
   local fdfile="$WORK/display"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   XVFB_PID=$!
+  # The display number is complete once its line ends.
   for _ in $(seq 100); do
-    [ -s "$fdfile" ] && break
+    [ "$(wc -l <"$fdfile")" -ge 1 ] && break
     sleep 0.05
   done
-  [ -s "$fdfile" ] || fail "Xvfb did not start"
+  [ "$(wc -l <"$fdfile")" -ge 1 ] || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
   export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" XDG_RUNTIME_DIR="$WORK/run"
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
