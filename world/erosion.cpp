@@ -692,13 +692,13 @@ void run_ahead_loop(AheadState& st, int worker)
   }
 }
 
-// The droplet's result run ahead, when it can be taken: same random state and
-// no cell it looked at changed since it started. Otherwise `clean_steps` says
-// how many of its first steps looked only at unchanged cells (0 when it
-// cannot be used at all).
-const Ahead* usable_ahead(const AheadState& st, uint32_t i, int& clean_steps)
+// The droplet's result run ahead when it is ready and started from the right
+// random state (else null). `clean_steps`: how many of its first steps looked
+// only at cells unchanged since it started, or -1 when all of them did (then
+// its changes are the same bits as the droplet run in turn).
+const Ahead* ready_ahead(const AheadState& st, uint32_t i, int& clean_steps)
 {
-  clean_steps = 0;
+  clean_steps = -1;
   const WindowPlace& place = st.window[i % st.size];
   // A worker busy with it is given a little time (about what a droplet takes).
   for (int spins = 0; spins < k_wait_spins && place.state.load(std::memory_order_acquire) == running(i); spins++)
@@ -712,7 +712,7 @@ const Ahead* usable_ahead(const AheadState& st, uint32_t i, int& clean_steps)
   for (uint32_t cs : a.looked)
     if (changed_by[cell_of(cs)] > limit) {
       clean_steps = step_of(cs);
-      return nullptr;
+      break;
     }
   return &a;
 }
@@ -745,8 +745,8 @@ void run_stretch_in_order(AheadState& st)
     int steps;
     if (i + 1 < st.end) prefetch_ahead(st, i + 1);
     int clean_steps;
-    const Ahead* a = usable_ahead(st, i, clean_steps);
-    if (a) {
+    const Ahead* a = ready_ahead(st, i, clean_steps);
+    if (a && clean_steps < 0) {
       for (const ChangedCell& ch : a->changed) {
         write_shared(ch.cell, ch.h, ch.s);
         changed_by[ch.cell] = mark;
@@ -754,10 +754,9 @@ void run_stretch_in_order(AheadState& st)
       game_rnd_seed = a->rng_end;
       dirs = a->random_dirs;
       steps = a->steps;
-    } else if (clean_steps > 0) {
+    } else if (a && clean_steps > 0) {
       // Its first clean_steps steps saw the land as it is now: their changes
       // are taken as they were made, and the droplet goes on from there.
-      a = &st.window[i % st.size].ahead;
       for (const ChangedCell& ch : a->log) {
         if (step_of(uint32_t(ch.cell)) >= clean_steps) break;
         int cell = cell_of(uint32_t(ch.cell));
