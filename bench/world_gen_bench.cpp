@@ -5,12 +5,14 @@
 
 #include "quiet_stdout.h"
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
 #include "engine/random.h"
 #include "engine/ramps.h"
 #include "world/erosion.h"
+#include "world/expf4.h"
 #include "world/heightmapData.h"
 #include "world/hmGen.h"
 #include "world/houses.h"
@@ -76,6 +78,25 @@ static void BM_Noise4(benchmark::State& state)
   }
 }
 BENCHMARK(BM_Noise4)->Unit(benchmark::kNanosecond);
+
+// The four exponentials of an erosion deposit: side by side, and one library
+// call after another as before (arg 0).
+static void BM_Expf4(benchmark::State& state)
+{
+  bool side_by_side = state.range(0) != 0;
+  float x[4] = {-0.01f, -0.02f, -0.005f, -0.03f}, out[4];
+  for (auto _ : state) {
+    if (side_by_side) {
+      expf4(x, out);
+    } else {
+      for (int j = 0; j < 4; j++) out[j] = expf(x[j]);
+    }
+    benchmark::DoNotOptimize(out);
+    x[0] -= 1e-6f;
+  }
+  state.SetLabel(side_by_side ? (expf4_side_by_side() ? "side by side" : "library (no AVX2/FMA)") : "library");
+}
+BENCHMARK(BM_Expf4)->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
 
 // ---- each generator over the whole grid ----
 

@@ -14,6 +14,7 @@
 #include "engine/random.h"
 #include "engine/timer.h"
 #include "world/genServices.h"
+#include "world/expf4.h"
 #include "world/genWorkers.h"
 #include "world/heightmapData.h"
 
@@ -227,15 +228,16 @@ __attribute__((always_inline)) inline void deposit_cell(Cells& cells, int cell, 
 
 // Deposits a at the four corners of cell (cx, cz), weighted bilinearly by the
 // droplet's fractions in that cell. The four blend weights are worked out
-// first, one call of expf after another (none of the cells' values between
-// them to save and restore round each call).
+// first, their exponentials side by side.
 template <class Cells>
 inline void deposit_corners(Cells& cells, int cx, int cz, float fx, float fz, float a, vec4f drop_color,
                             const Params& p)
 {
   const float amount[4] = {a * (1.0f - fx) * (1.0f - fz), a * fx * (1.0f - fz), a * (1.0f - fx) * fz, a * fx * fz};
   float blend[4];
-  for (int j = 0; j < 4; j++) blend[j] = 1.0f - expf(-amount[j] * p.depositBlend);
+  for (int j = 0; j < 4; j++) blend[j] = -amount[j] * p.depositBlend;
+  expf4(blend, blend);
+  for (int j = 0; j < 4; j++) blend[j] = 1.0f - blend[j];
   deposit_cell(cells, cell_at(cx, cz), amount[0], blend[0], drop_color, p);
   deposit_cell(cells, cell_at(cx + 1, cz), amount[1], blend[1], drop_color, p);
   deposit_cell(cells, cell_at(cx, cz + 1), amount[2], blend[2], drop_color, p);
