@@ -55,7 +55,11 @@ __attribute__((target("avx2,fma"))) void expf4_avx2(const float x[4], float out[
   __m256i ki = _mm256_castpd_si256(kd);
   kd = _mm256_sub_pd(kd, shift);
   __m256d r = _mm256_fmsub_pd(inv, xd, kd);
-  __m256i t = _mm256_i64gather_epi64((const long long*)k_table.bits, _mm256_and_si256(ki, _mm256_set1_epi64x(31)), 8);
+  // The table is read lane by lane: gathers are slow on many processors.
+  alignas(32) int64_t k[4];
+  _mm256_store_si256((__m256i*)k, ki);
+  const int64_t* tab = k_table.bits;
+  __m256i t = _mm256_setr_epi64x(tab[k[0] & 31], tab[k[1] & 31], tab[k[2] & 31], tab[k[3] & 31]);
   t = _mm256_add_epi64(t, _mm256_slli_epi64(ki, 47));
   __m256d s = _mm256_castsi256_pd(t);
   __m256d z = _mm256_fmadd_pd(_mm256_set1_pd(k_c0), r, _mm256_set1_pd(k_c1));
