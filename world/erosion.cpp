@@ -792,7 +792,8 @@ void run_stretch_part(void* ctx, int, int worker)
 void run_stretch_own(void* ctx) { run_stretch_in_order(*static_cast<AheadState*>(ctx)); }
 
 // Picks, stretch by stretch, whichever way has lately cost less time a
-// droplet: running ahead pays only when workers are free to run ahead and
+// droplet step (droplets' paths differ too much in length for a time a
+// droplet to compare two short stretches): running ahead pays only when workers are free to run ahead and
 // their droplets are mostly taken (a busy machine or few cores make it
 // slower than running every droplet in turn). Each way is tried first on a
 // short stretch (running ahead twice: its first stretch wakes the workers
@@ -800,7 +801,7 @@ void run_stretch_own(void* ctx) { run_stretch_in_order(*static_cast<AheadState*>
 // again every sixteenth stretch. The land comes out the same bits either way.
 struct WayChooser
 {
-  double cost[2] = {0.0, 0.0};  // seconds a droplet: [0] in turn, [1] run ahead
+  double cost[2] = {0.0, 0.0};  // seconds a step: [0] in turn, [1] run ahead
   int runs[2] = {0, 0};
   bool warmed = false;
   unsigned stretches = 0;
@@ -817,13 +818,13 @@ struct WayChooser
     return trial ? !ahead_cheaper : ahead_cheaper;
   }
 
-  void record(bool ahead, double seconds, unsigned droplets)
+  void record(bool ahead, double seconds, uint64_t steps)
   {
     if (ahead && !warmed) {
       warmed = true;
       return;
     }
-    double c = seconds / double(droplets);
+    double c = seconds / double(steps ? steps : 1);
     cost[ahead] = runs[ahead] ? 0.5 * cost[ahead] + 0.5 * c : c;
     runs[ahead]++;
   }
@@ -853,6 +854,7 @@ void run_ahead(unsigned count, unsigned window, bool choose, Tally& t)
     st.end = uint32_t(next + n);
     st.period_due = false;
     auto started = std::chrono::steady_clock::now();
+    const uint64_t steps_before = t.total_steps;
     if (ahead) {
       st.rng_first = game_rnd_seed;
       st.extra_draws.store(0);
@@ -871,7 +873,7 @@ void run_ahead(unsigned count, unsigned window, bool choose, Tally& t)
     }
     if (choose) {
       std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-      chooser.record(ahead, took.count(), unsigned(n));
+      chooser.record(ahead, took.count(), t.total_steps - steps_before);
     }
     if (st.period_due) t.period_reached();
     next = st.end;

@@ -68,7 +68,8 @@ extern int erosion_run_ahead;
 
 // When running ahead: true (the default) picks, every 1,024 droplets, running
 // ahead or every droplet in turn, whichever has lately cost less time a
-// droplet (running ahead is slower on a busy machine); false always runs ahead.
+// droplet step (running ahead is slower on a busy machine); false always runs
+// ahead.
 extern bool erosion_choose_way;
 
 }  // namespace HeightmapData
