@@ -208,11 +208,25 @@ function shape_mountains(w)
   local n1 = HmapMask.fromSimplexNoise(1.0, 4.0, 1, null, 0.5);
   local n2 = HmapMask.fromSimplexNoise(1.0, 8.0, 1, null, 0.5);
   local n3 = HmapMask.fromSimplexNoise(1.0, 16.0, 1, null, 0.5);
-  local ridges = HmapMask(function(x, z) {
-    local a = 1.0 - fabs(n1.getraw(x, z)), b = 1.0 - fabs(n2.getraw(x, z)), c = 1.0 - fabs(n3.getraw(x, z));
-    return a * a + 0.5 * b * b + 0.25 * c * c;
+  // The ridges r = a * a + 0.5 * b * b + 0.25 * c * c, a = 1 - |n1| and so on,
+  // are summed term by term in the heights (each partial sum is a float, as
+  // in the script) while a copy keeps the massifs: each pass is handed its
+  // cells' values instead of asking for them. 1 - |v| is 1 + v below 0 (the
+  // same subtraction), and 1 - v at -0 as at +0.
+  local massifs = HmapMask.fromHeight();
+  apply_height_mask(n1, function(h, v) {
+    local a = v < 0.0 ? 1.0 + v : 1.0 - v;
+    return a * a;
   });
-  apply_height_mask(ridges, @(h, r) h + r * h * 1.3);
+  apply_height_mask(n2, function(s, v) {
+    local b = v < 0.0 ? 1.0 + v : 1.0 - v;
+    return s + 0.5 * b * b;
+  });
+  apply_height_mask(n3, function(s, v) {
+    local c = v < 0.0 ? 1.0 + v : 1.0 - v;
+    return s + 0.25 * c * c;
+  });
+  apply_height_mask(massifs, @(r, h) h + r * h * 1.3);
   add_simplex_noise(0.0, 2.0, 16, 2, 0.5);
 }
 
