@@ -146,15 +146,30 @@ function paint_world(kind, pal, special, near)
   local nm = HmapMask.fromSimplexNoise(1.0, 16.0, 2, null, 0.5);
   local lo = -kind.depth, k = HL / (kind.top + kind.depth);
   local near_rows = near.rows, near_cols = near.cols;
+  // Each mask's getraw bound to it once: a call then skips the method look-up.
+  local height = hm.getraw.bindenv(hm), slope = sm.getraw.bindenv(sm), noise = nm.getraw.bindenv(nm);
+  // Every level below 0 is level 0. The look-up is the quick way; a number
+  // past the end of the nested arrays fails it and takes the slow one.
+  if (special == null) {
+    repaint_land(function(x, z) {
+      local h = height(x, z), n = noise(x, z);
+      local hv = (h - lo) * k + n * 3.0, sv = slope(x, z) * SL, nv = n * 1.6 + 1.5;
+      if (hv < 0.0) hv = 0.0;
+      try {
+        return levels[hv][sv][nv];
+      } catch (e) {
+        return color_entry(table, hv, sv, nv);
+      }
+    });
+    return;
+  }
   repaint_land(function(x, z) {
-    local h = hm.getraw(x, z), n = nm.getraw(x, z);
-    if (special != null && near_rows[z] && near_cols[x]) {
+    local h = height(x, z), n = noise(x, z);
+    if (near_rows[z] && near_cols[x]) {
       local e = special(x, z, h);
       if (e != null) return e;
     }
-    local hv = (h - lo) * k + n * 3.0, sv = sm.getraw(x, z) * SL, nv = n * 1.6 + 1.5;
-    // Every level below 0 is level 0. The look-up is the quick way; a number
-    // past the end of the nested arrays fails it and takes the slow one.
+    local hv = (h - lo) * k + n * 3.0, sv = slope(x, z) * SL, nv = n * 1.6 + 1.5;
     if (hv < 0.0) hv = 0.0;
     try {
       return levels[hv][sv][nv];
