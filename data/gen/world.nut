@@ -42,60 +42,85 @@ const HL = 96;
 const SL = 6;
 const NL = 3;
 
-// The entry of land at height h and flatness flat, its colour not yet shaded.
-function land_entry(kind, pal, h, flat)
-{
-  local top = kind.top;
-  local c, ground = GT_SOIL, topc = 0, surf = ST_NONE;
-  if (h < -0.4) {
-    c = mix_col(pal.shore, pal.seabed, smoothstep(0.0, kind.depth * 0.6, -h));
-    ground = GT_SAND;
-  } else if (h < 0.9) {
-    c = pal.shore;
-    ground = GT_SAND;
-  } else {
-    local t = h / top;
-    c = mix_col(pal.shore, pal.low, smoothstep(0.9, 2.2, h));
-    c = mix_col(c, pal.mid, smoothstep(0.2, 0.45, t));
-    c = mix_col(c, pal.high, smoothstep(0.5, 0.72, t));
-    c = mix_col(c, pal.peak, smoothstep(0.8, 0.98, t));
-    if (t > 0.55) ground = GT_ROCK;
-    local g = kind.grass;
-    if (t > g[0] && t < g[1] && flat > 0.5) {
-      surf = ST_GRASS;
-      local a = smoothstep(0.5, 0.9, flat) * smoothstep(g[0], g[0] + 0.05, t) * (1.0 - smoothstep(g[1] - 0.08, g[1], t));
-      topc = with_alpha(pal.grass, (a * 170).tointeger());
-    }
-    if (t > kind.snow && flat > 0.35) {
-      surf = ST_SNOW;
-      local a = smoothstep(kind.snow, kind.snow + 0.1, t) * smoothstep(0.35, 0.7, flat);
-      topc = with_alpha(pal.snow, (a * 255).tointeger());
-    }
-  }
-  // Steep ground is bare rock.
-  local steep = 1.0 - smoothstep(0.45, 0.85, flat);
-  if (steep > 0.0 && h > -0.4) {
-    c = mix_col(c, pal.cliff, steep);
-    if (steep > 0.5) {
-      ground = GT_ROCK;
-      surf = ST_NONE;
-      topc = 0;
-    }
-  }
-  return [c, ground, topc, surf];
-}
-
+// The table's entries, [colour, ground, top colour, surface] for land at the
+// middle height of each height level and the middle flatness of each
+// steepness level, its colour shaded by each shade level. What depends on the
+// height alone or the flatness alone is worked out once per level and
+// combined per entry as one formula would: the same values in the same order.
 function make_color_table(kind, pal)
 {
   local t = array(HL * SL * NL);
   local lo = -kind.depth, span = kind.top + kind.depth;
   local shades = [0.92, 1.0, 1.07];
+  local g = kind.grass, snow = kind.snow;
+  local flats = array(SL), grass_by_flat = array(SL), snow_by_flat = array(SL), steeps = array(SL);
+  for (local si = 0; si < SL; si++) {
+    local flat = (si + 0.5) / SL;
+    flats[si] = flat;
+    grass_by_flat[si] = smoothstep(0.5, 0.9, flat);
+    snow_by_flat[si] = smoothstep(0.35, 0.7, flat);
+    // Steep ground is bare rock.
+    steeps[si] = 1.0 - smoothstep(0.45, 0.85, flat);
+  }
   for (local hi = 0; hi < HL; hi++) {
     local h = lo + span * (hi + 0.5) / HL;
+    local c, ground = GT_SOIL, grass = false, snowy = false, grass_lo = 0.0, grass_hi = 0.0, snow_t = 0.0;
+    if (h < -0.4) {
+      c = mix_col(pal.shore, pal.seabed, smoothstep(0.0, kind.depth * 0.6, -h));
+      ground = GT_SAND;
+    } else if (h < 0.9) {
+      c = pal.shore;
+      ground = GT_SAND;
+    } else {
+      local ht = h / kind.top;
+      c = mix_col(pal.shore, pal.low, smoothstep(0.9, 2.2, h));
+      c = mix_col(c, pal.mid, smoothstep(0.2, 0.45, ht));
+      c = mix_col(c, pal.high, smoothstep(0.5, 0.72, ht));
+      c = mix_col(c, pal.peak, smoothstep(0.8, 0.98, ht));
+      if (ht > 0.55) ground = GT_ROCK;
+      if (ht > g[0] && ht < g[1]) {
+        grass = true;
+        grass_lo = smoothstep(g[0], g[0] + 0.05, ht);
+        grass_hi = 1.0 - smoothstep(g[1] - 0.08, g[1], ht);
+      }
+      if (ht > snow) {
+        snowy = true;
+        snow_t = smoothstep(snow, snow + 0.1, ht);
+      }
+    }
+    local cliff = h > -0.4 ? col_mixer(c, pal.cliff) : null;
     for (local si = 0; si < SL; si++) {
-      local flat = (si + 0.5) / SL;
-      local e = land_entry(kind, pal, h, flat);
-      for (local ni = 0; ni < NL; ni++) t[(hi * SL + si) * NL + ni] = [shade_col(e[0], shades[ni]), e[1], e[2], e[3]];
+      local flat = flats[si], e_c = c, e_ground = ground, topc = 0, surf = ST_NONE;
+      if (grass && flat > 0.5) {
+        surf = ST_GRASS;
+        local a = grass_by_flat[si] * grass_lo * grass_hi;
+        topc = with_alpha(pal.grass, (a * 170).tointeger());
+      }
+      if (snowy && flat > 0.35) {
+        surf = ST_SNOW;
+        local a = snow_t * snow_by_flat[si];
+        topc = with_alpha(pal.snow, (a * 255).tointeger());
+      }
+      local steep = steeps[si];
+      if (steep > 0.0 && cliff != null) {
+        e_c = cliff(steep);
+        if (steep > 0.5) {
+          e_ground = GT_ROCK;
+          surf = ST_NONE;
+          topc = 0;
+        }
+      }
+      // shade_col(e_c, shades[ni]) for each shade.
+      local r = (e_c >> 16) & 255, gr = (e_c >> 8) & 255, b = e_c & 255, al = (e_c >> 24) & 255;
+      local at = (hi * SL + si) * NL;
+      for (local ni = 0; ni < NL; ni++) {
+        local f = shades[ni];
+        local sr = (r * f).tointeger(), sg = (gr * f).tointeger(), sb = (b * f).tointeger();
+        sr = sr < 0 ? 0 : (sr > 255 ? 255 : sr);
+        sg = sg < 0 ? 0 : (sg > 255 ? 255 : sg);
+        sb = sb < 0 ? 0 : (sb > 255 ? 255 : sb);
+        t[at + ni] = [((al & 255) << 24) | ((sr & 255) << 16) | ((sg & 255) << 8) | (sb & 255), e_ground, topc, surf];
+      }
     }
   }
   return t;
@@ -124,9 +149,11 @@ function color_levels(table)
   local levels = array(HL + 16);
   foreach (hi, _ in levels) {
     local by_steepness = array(SL + 1);
+    local row = (hi < HL ? hi : HL - 1) * SL;
     foreach (si, _ in by_steepness) {
+      local at = (row + (si < SL ? si : SL - 1)) * NL;
       local by_shade = array(NL + 2);
-      foreach (ni, _ in by_shade) by_shade[ni] = color_entry(table, hi, si, ni);
+      foreach (ni, _ in by_shade) by_shade[ni] = table[at + (ni < NL ? ni : NL - 1)];
       by_steepness[si] = by_shade;
     }
     levels[hi] = by_steepness;

@@ -351,6 +351,73 @@ TEST_F(WorldGenDeterminism, QuickWaysOfTheScriptsGiveTheBitsOfThePlainOnes)
   EXPECT_EQ(evalInt("lookup_misses"), 0);
   EXPECT_GT(evalInt("lookup_answers"), 50000);
 
+  // The colour table of every kind is the one built entry by entry from the
+  // plain formula of land at a height and flatness.
+  ASSERT_TRUE(run(R"(
+    local land_entry = function(kind, pal, h, flat) {
+      local top = kind.top;
+      local c, ground = GT_SOIL, topc = 0, surf = ST_NONE;
+      if (h < -0.4) {
+        c = mix_col(pal.shore, pal.seabed, smoothstep(0.0, kind.depth * 0.6, -h));
+        ground = GT_SAND;
+      } else if (h < 0.9) {
+        c = pal.shore;
+        ground = GT_SAND;
+      } else {
+        local t = h / top;
+        c = mix_col(pal.shore, pal.low, smoothstep(0.9, 2.2, h));
+        c = mix_col(c, pal.mid, smoothstep(0.2, 0.45, t));
+        c = mix_col(c, pal.high, smoothstep(0.5, 0.72, t));
+        c = mix_col(c, pal.peak, smoothstep(0.8, 0.98, t));
+        if (t > 0.55) ground = GT_ROCK;
+        local g = kind.grass;
+        if (t > g[0] && t < g[1] && flat > 0.5) {
+          surf = ST_GRASS;
+          local a = smoothstep(0.5, 0.9, flat) * smoothstep(g[0], g[0] + 0.05, t) * (1.0 - smoothstep(g[1] - 0.08, g[1], t));
+          topc = with_alpha(pal.grass, (a * 170).tointeger());
+        }
+        if (t > kind.snow && flat > 0.35) {
+          surf = ST_SNOW;
+          local a = smoothstep(kind.snow, kind.snow + 0.1, t) * smoothstep(0.35, 0.7, flat);
+          topc = with_alpha(pal.snow, (a * 255).tointeger());
+        }
+      }
+      local steep = 1.0 - smoothstep(0.45, 0.85, flat);
+      if (steep > 0.0 && h > -0.4) {
+        c = mix_col(c, pal.cliff, steep);
+        if (steep > 0.5) {
+          ground = GT_ROCK;
+          surf = ST_NONE;
+          topc = 0;
+        }
+      }
+      return [c, ground, topc, surf];
+    };
+    ::table_misses <- 0;
+    // Every kind with its own palette, and one with colours that fill every
+    // channel (shading past 255 clamps).
+    local bright = get_palette("none");
+    foreach (k, v in bright) if (typeof v == "integer") bright[k] = 0xFFFFFFFF;
+    local cases = [];
+    foreach (name, kind in world_kinds) cases.append([kind, get_palette(name)]);
+    cases.append([world_kinds.glacier, bright]);
+    foreach (c in cases) {
+      local kind = c[0], pal = c[1], quick = make_color_table(kind, pal);
+      local lo = -kind.depth, span = kind.top + kind.depth;
+      local shades = [0.92, 1.0, 1.07];
+      for (local hi = 0; hi < HL; hi++)
+        for (local si = 0; si < SL; si++) {
+          local e = land_entry(kind, pal, lo + span * (hi + 0.5) / HL, (si + 0.5) / SL);
+          for (local ni = 0; ni < NL; ni++) {
+            local q = quick[(hi * SL + si) * NL + ni];
+            if (q.len() != 4 || q[0] != shade_col(e[0], shades[ni]) || q[1] != e[1] || q[2] != e[2] || q[3] != e[3])
+              ::table_misses++;
+          }
+        }
+    }
+  )"));
+  EXPECT_EQ(evalInt("table_misses"), 0);
+
   // Painting land far outside the table (and not a number) takes the slow
   // way and colours every cell as the plain per-cell formula does.
   ASSERT_TRUE(run(R"(
