@@ -133,7 +133,8 @@ function add_ridges(height, frequency, octaves, sharpness)
 {
   local n = HmapMask.fromSimplexNoise(1.0, frequency, octaves, null, 0.5);
   apply_height_mask(n, function(h, v) {
-    local r = 1.0 - fabs(v);
+    // 1 - |v|: 1 + v below 0 (the same subtraction), 1 - v at -0 as at +0.
+    local r = v < 0.0 ? 1.0 + v : 1.0 - v;
     if (r < 0.0) r = 0.0;
     return h + height * pow(r, sharpness);
   });
@@ -145,12 +146,14 @@ function add_dunes(height, kx, kz, bend)
 {
   local warp = HmapMask.fromSimplexNoise(bend, 4.0, 2, null, 0.5);
   local fx = TWO_PI * kx / 256.0, fz = TWO_PI * kz / 256.0;
-  local d = HmapMask(function(x, z) {
-    local s = sin(x * fx + z * fz + warp.getraw(x, z));
+  // The dunes are worked out in the warp mask, which hands each cell its
+  // value, and added from there.
+  warp.processAll(function(x, z, bent) {
+    local s = sin(x * fx + z * fz + bent);
     // Gentle windward slope, steep lee.
     return (s > 0.0 ? s * s : s * 0.3) * height;
   });
-  apply_height_mask(d, null);
+  apply_height_mask(warp, null);
 }
 
 // Canyons: the land stands at the plateau except along the noise's zero
@@ -159,9 +162,11 @@ function cut_canyons(depth, frequency, width)
 {
   local n = HmapMask.fromSimplexNoise(1.0, frequency, 3, null, 0.45);
   apply_height_mask(n, function(h, v) {
-    local a = fabs(v) / width;
+    // |v| as v < 0 ? -v : v: at -0 a is -0, and only a * a is used.
+    local a = (v < 0.0 ? -v : v) / width;
     if (a >= 1.0) return h;
-    return h - depth * (1.0 - a * a) * (1.0 - a * a);
+    local b = 1.0 - a * a;
+    return h - depth * b * b;
   });
 }
 
@@ -181,11 +186,15 @@ function add_ridged(height, frequency, octaves, sharpness)
 // steep rise to the next.
 function add_terraces(step, steepness)
 {
+  // smoothstep(e0, e1, f) written out, its edges and their distance worked
+  // out once.
+  local e0 = 0.5 - steepness, e1 = 0.5 + steepness, span = e1 - e0;
   apply_height_mask(null, function(h) {
     local s = h / step;
     local band = floor(s);
-    local f = s - band;
-    return (band + smoothstep(0.5 - steepness, 0.5 + steepness, f)) * step;
+    local t = (s - band - e0) / span;
+    t = t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
+    return (band + t * t * (3.0 - 2.0 * t)) * step;
   });
 }
 
@@ -259,10 +268,8 @@ function shape_lakes(w)
 function shape_desert(w)
 {
   gen_voronoi_faults(4, 0.0, 16.0, 0.5, 2, 3, 1.5);
-  local keep = HmapMask.fromHeight();
-  apply_height_mask(null, @(h) 0.0);
   // Mesas stand only where the plateaus are high; the rest is a sea of dunes.
-  apply_height_mask(keep, @(h, v) v > 9.0 ? (v - 9.0) * 1.6 : 0.0);
+  apply_height_mask(null, @(h) h > 9.0 ? (h - 9.0) * 1.6 : 0.0);
   local k = rnd_pick([[13, 4], [4, 13], [12, -6], [-6, 12], [14, 3]]);
   add_dunes(1.6, k[0], k[1], 2.0);
   add_dunes(0.6, k[0] * 2 + k[1], k[1] * 2 - k[0], 1.2);
