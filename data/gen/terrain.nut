@@ -50,18 +50,26 @@ function volcano_mask(cx, cz, radius, height, rim, bowl)
     local t = (d - rim) / (radius - rim);
     return height * pow(1.0 - t, 1.6);
   };
+  local m = HmapMask(0.0);
   // With the centre on a cell, the cells at the same distance from it (eight
   // round the circle, by symmetry) share one value: each squared distance is
-  // worked out once.
-  local known = typeof cx == "integer" && typeof cz == "integer" ? {} : null;
-  local m = HmapMask(0.0);
+  // worked out once, kept in an array by squared distance (`unknown` until
+  // then). The cells visited lie within radius + 1 of the centre each way.
+  if (typeof cx == "integer" && typeof cz == "integer" && radius < 400.0) {
+    local unknown = {}, reach = (radius < 0.0 ? 0 : radius.tointeger()) + 2;
+    local known = array(2 * reach * reach + 1, unknown);
+    m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, function(x, z, old) {
+      local dx = x - cx, dz = z - cz;
+      local d2 = dx * dx + dz * dz;
+      local v = known[d2];
+      if (v == unknown) v = known[d2] = cone(d2);
+      return v == null ? old : v;
+    });
+    return m;
+  }
   m.processRect(cx - radius, cz - radius, cx + radius, cz + radius, function(x, z, old) {
     local dx = x - cx, dz = z - cz;
-    local d2 = dx * dx + dz * dz;
-    local v;
-    if (known == null) v = cone(d2);
-    else if (d2 in known) v = known[d2];
-    else v = known[d2] <- cone(d2);
+    local v = cone(dx * dx + dz * dz);
     return v == null ? old : v;
   });
   return m;
@@ -72,10 +80,11 @@ function volcano_mask(cx, cz, radius, height, rim, bowl)
 function sample_heights()
 {
   local hm = HmapMask.fromHeight();
+  local height = hm.getraw.bindenv(hm);  // holds hm weakly: the local keeps it
   local s = array(16384);
   local i = 0;
   for (local z = 0; z < 256; z += 2)
-    for (local x = 0; x < 256; x += 2) s[i++] = hm.getraw(x, z);
+    for (local x = 0; x < 256; x += 2) s[i++] = height(x, z);
   return s;
 }
 

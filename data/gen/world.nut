@@ -163,8 +163,8 @@ function color_levels(table)
 
 // Paints every cell from its height, steepness and a little noise; `special`
 // (x, z, h) may answer its own entry for a cell (ash round vents). It is asked
-// only in the rows and columns that `near` marks (arrays of 256 booleans,
-// indexed by z and x): it answers null everywhere else.
+// only at the cells that `near` marks (by row z: null for none, else 256
+// booleans by x): it answers null everywhere else.
 function paint_world(kind, pal, special, near)
 {
   local table = make_color_table(kind, pal);
@@ -172,8 +172,8 @@ function paint_world(kind, pal, special, near)
   local hm = HmapMask.fromHeight(), sm = HmapMask.fromSlope();
   local nm = HmapMask.fromSimplexNoise(1.0, 16.0, 2, null, 0.5);
   local lo = -kind.depth, k = HL / (kind.top + kind.depth);
-  local near_rows = near.rows, near_cols = near.cols;
   // Each mask's getraw bound to it once: a call then skips the method look-up.
+  // A bound method holds its mask weakly; the locals above keep the masks.
   local height = hm.getraw.bindenv(hm), slope = sm.getraw.bindenv(sm), noise = nm.getraw.bindenv(nm);
   // Every level below 0 is level 0. The look-up is the quick way; a number
   // past the end of the nested arrays fails it and takes the slow one.
@@ -192,7 +192,8 @@ function paint_world(kind, pal, special, near)
   }
   repaint_land(function(x, z) {
     local h = height(x, z), n = noise(x, z);
-    if (near_rows[z] && near_cols[x]) {
+    local row = near[z];
+    if (row != null && row[x]) {
       local e = special(x, z, h);
       if (e != null) return e;
     }
@@ -305,10 +306,11 @@ function build_world(w)
   foreach (p in w.portals) level_pad(p.x, p.z, 5.0, 1.5);
 
   show_splash("Painting " + w.name, 0.3);
-  local special = null, near = {rows = array(256, false), cols = array(256, false)};
+  local special = null, near = null;
   if ("vents" in w) {
     // Ash round the vents, darkest at the rim.
     local heat = HmapMask(0.0), ash_on_cliff = col_mixer(pal.cliff, pal.accent);
+    near = array(256, null);
     foreach (v in w.vents) {
       local r = v.r * 2.6;
       heat.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
@@ -317,13 +319,25 @@ function build_world(w)
         return t > old ? t : old;
       });
       // The ash lies within the square just painted (a cell more each way).
-      for (local i = (v.z - r).tointeger() - 1; i <= (v.z + r).tointeger() + 1; i++) near.rows[i & 255] = true;
-      for (local i = (v.x - r).tointeger() - 1; i <= (v.x + r).tointeger() + 1; i++) near.cols[i & 255] = true;
+      // Its rows share one array of its columns; a row that another square
+      // has marked already gets a copy with both.
+      local cols = array(256, false);
+      for (local j = (v.x - r).tointeger() - 1; j <= (v.x + r).tointeger() + 1; j++) cols[j & 255] = true;
+      for (local i = (v.z - r).tointeger() - 1; i <= (v.z + r).tointeger() + 1; i++) {
+        local row = near[i & 255];
+        if (row == null) near[i & 255] = cols;
+        else if (row != cols) {
+          row = clone row;
+          foreach (j, c in cols) if (c) row[j] = true;
+          near[i & 255] = row;
+        }
+      }
     }
     special = function(x, z, h) {
       local t = heat.getraw(x, z);
       if (t <= 0.0) return null;
-      return [ash_on_cliff(t * (2.0 - t)), GT_ROCK, with_alpha(0xFF0A0A0A, (t * 160).tointeger()), ST_ASH];
+      // with_alpha(0xFF0A0A0A, (t * 160).tointeger())
+      return [ash_on_cliff(t * (2.0 - t)), GT_ROCK, 0x0A0A0A | (((t * 160).tointeger() & 255) << 24), ST_ASH];
     };
   }
   paint_world(kind, pal, special, near);

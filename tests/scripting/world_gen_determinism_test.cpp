@@ -426,7 +426,7 @@ TEST_F(WorldGenDeterminism, QuickWaysOfTheScriptsGiveTheBitsOfThePlainOnes)
       if (x == 8) return z % 2 == 0 ? 1e30 : -1e30;
       return (x - 40) * 1.5 + sin(z * 0.3) * 4.0;
     });
-    paint_world(world_kinds.islands, get_palette("islands"), null, {rows = array(256, false), cols = array(256, false)});
+    paint_world(world_kinds.islands, get_palette("islands"), null, null);
   )"));
   std::vector<Surface> quick(surface, surface + HMAP_CELLS);
   ASSERT_TRUE(run(R"(
