@@ -215,9 +215,9 @@ function fill_sea()
   apply_water_mask(hm, @(w, h) h < 0.0 ? -h : 0.0);
 }
 
-// Lava pools in the vents' bowls: lava is fluid of negative amount. Each
-// vent's lava goes into one mask (a later vent's over an earlier one's where
-// they meet), poured in one pass over the grid.
+// Lava pools in the vents' bowls: lava is fluid of negative amount, poured
+// over the water that fill_sea has left. Each vent's lava goes into one mask
+// (a later vent's over an earlier one's where they meet), poured at once.
 function fill_lava(vents)
 {
   local hm = HmapMask.fromHeight();
@@ -236,7 +236,24 @@ function fill_lava(vents)
       return old;
     });
   }
-  apply_water_mask(lava, @(w, l) l < 0.0 ? l : w);
+  // The lava takes the place of the water under it: the water (as fill_sea
+  // leaves it, never -0) plus 0 stays as it is, and plus (lava - water) is
+  // the lava wherever that sum gives the lava's bits back. So the differences
+  // are worked out over the vents' squares alone and added in one native
+  // pass; should a sum miss, every cell is visited instead.
+  local water = HmapMask.fromWater(), rise = HmapMask(0.0), exact = true;
+  foreach (v in vents) {
+    local r = v.r;
+    rise.processRect(v.x - r, v.z - r, v.x + r, v.z + r, function(x, z, old) {
+      local l = lava.getraw(x, z);
+      if (!(l < 0.0)) return old;
+      local w = water.getraw(x, z), d = l - w;
+      if (w + d != l) exact = false;
+      return d;
+    });
+  }
+  if (exact) apply_water_mask(rise, null);
+  else apply_water_mask(lava, @(w, l) l < 0.0 ? l : w);
 }
 
 // ---- buildings and places ----
