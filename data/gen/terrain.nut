@@ -54,7 +54,7 @@ function volcano_mask(cx, cz, radius, height, rim, bowl)
   // With the centre on a cell, the cells at the same distance from it (eight
   // round the circle, by symmetry) share one value: each squared distance is
   // worked out once, kept in an array by squared distance (`unknown` until
-  // then). The cells visited lie within radius + 1 of the centre each way.
+  // then) that reaches past the corners of the square visited.
   if (typeof cx == "integer" && typeof cz == "integer" && radius < 400.0) {
     local unknown = {}, reach = (radius < 0.0 ? 0 : radius.tointeger()) + 2;
     local known = array(2 * reach * reach + 1, unknown);

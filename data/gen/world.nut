@@ -44,9 +44,9 @@ const HL = 96;
 const SL = 6;
 const NL = 3;
 
-// The table's entries, [colour, ground, top colour, surface] for land at the
-// middle height of each height level and the middle flatness of each
-// steepness level, its colour shaded by each shade level. What depends on the
+// The table's entries for land at the middle height of each height level and
+// the middle flatness of each steepness level, its colour shaded by each
+// shade level. What depends on the
 // height alone or the flatness alone is worked out once per level and
 // combined per entry as one formula would: the same values in the same order.
 function make_color_table(kind, pal)

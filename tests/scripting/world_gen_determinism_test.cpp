@@ -278,10 +278,11 @@ TEST_F(WorldGenDeterminism, UniverseWorldsAreVariedWholeAndReproducible)
   EXPECT_EQ(build("game", 555), hashes[0]);
 }
 
-// The scripts take quicker ways to the values of a few plain formulas: a
-// quantile without sorting every sample, a colour look-up through nested
-// arrays, a colour mixer, cones worked out once per distance, the lava of all
-// vents in one pass. Each must give the very bits of the plain way, also for
+// The scripts take quicker ways to the values of a few plain formulas: land
+// shaped in passes handed each cell's values, a quantile without sorting
+// every sample, a colour table built level by level, a colour look-up
+// through nested arrays, a colour mixer, cones worked out once per distance,
+// the lava of all vents added at once. Each must give the very bits of the plain way, also for
 // the inputs the shipped worlds never meet (ties, -0 and +0, NaN, values far
 // outside the tables, overlapping and wrapping shapes). `a != b` compares
 // floats bit for bit in the script VM.
@@ -298,6 +299,81 @@ TEST_F(WorldGenDeterminism, QuickWaysOfTheScriptsGiveTheBitsOfThePlainOnes)
       apply_height_mask(HmapMask(fn), null);
     }
   )"));
+
+  // Land shaping without fabs, smoothstep or look-ups per cell: the heights of
+  // the plain way, from the same noise, over land with band edges, -0 and +0.
+  ASSERT_TRUE(run(R"(
+    local plain_ridges = function(height, frequency, octaves, sharpness) {
+      local n = HmapMask.fromSimplexNoise(1.0, frequency, octaves, null, 0.5);
+      apply_height_mask(n, function(h, v) {
+        local r = 1.0 - fabs(v);
+        if (r < 0.0) r = 0.0;
+        return h + height * pow(r, sharpness);
+      });
+    };
+    local plain_canyons = function(depth, frequency, width) {
+      local n = HmapMask.fromSimplexNoise(1.0, frequency, 3, null, 0.45);
+      apply_height_mask(n, function(h, v) {
+        local a = fabs(v) / width;
+        if (a >= 1.0) return h;
+        return h - depth * (1.0 - a * a) * (1.0 - a * a);
+      });
+    };
+    local plain_terraces = function(step, steepness) {
+      apply_height_mask(null, function(h) {
+        local s = h / step;
+        local band = floor(s);
+        return (band + smoothstep(0.5 - steepness, 0.5 + steepness, s - band)) * step;
+      });
+    };
+    local plain_dunes = function(height, kx, kz, bend) {
+      local warp = HmapMask.fromSimplexNoise(bend, 4.0, 2, null, 0.5);
+      local fx = TWO_PI * kx / 256.0, fz = TWO_PI * kz / 256.0;
+      local d = HmapMask(function(x, z) {
+        local s = sin(x * fx + z * fz + warp.getraw(x, z));
+        return (s > 0.0 ? s * s : s * 0.3) * height;
+      });
+      apply_height_mask(d, null);
+    };
+    local plain_mountains = function() {
+      add_simplex_noise(0.0, 20.0, 2, 4, 0.5);
+      local n1 = HmapMask.fromSimplexNoise(1.0, 4.0, 1, null, 0.5);
+      local n2 = HmapMask.fromSimplexNoise(1.0, 8.0, 1, null, 0.5);
+      local n3 = HmapMask.fromSimplexNoise(1.0, 16.0, 1, null, 0.5);
+      local ridges = HmapMask(function(x, z) {
+        local a = 1.0 - fabs(n1.getraw(x, z)), b = 1.0 - fabs(n2.getraw(x, z)), c = 1.0 - fabs(n3.getraw(x, z));
+        return a * a + 0.5 * b * b + 0.25 * c * c;
+      });
+      apply_height_mask(ridges, @(h, r) h + r * h * 1.3);
+      add_simplex_noise(0.0, 2.0, 16, 2, 0.5);
+    };
+    local cases = [
+      [@() add_ridged(3.0, 6.0, 2, 4.0), function() { plain_ridges(3.0, 6.0, 1, 4.0); plain_ridges(1.5, 12.0, 1, 4.0); }],
+      [@() cut_canyons(15.0, 3.0, 0.14), @() plain_canyons(15.0, 3.0, 0.14)],
+      [@() cut_canyons(6.0, 6.0, 0.05), @() plain_canyons(6.0, 6.0, 0.05)],
+      [@() add_terraces(3.0, 0.12), @() plain_terraces(3.0, 0.12)],
+      [@() add_dunes(1.6, 13, 4, 2.0), @() plain_dunes(1.6, 13, 4, 2.0)],
+      [@() shape_mountains(null), plain_mountains],
+    ];
+    local land = function(x, z) {
+      if (x == 3) return z % 2 == 0 ? 0.0 : -0.0;
+      if (x == 4) return (z - 128) * 1.5;  // every band edge of the terraces
+      return sin(x * 0.11) * 20.0 + cos(z * 0.07) * 9.0;
+    };
+    ::shaping_misses <- 0;
+    foreach (c in cases) {
+      local results = [];
+      foreach (way in c) {
+        set_rnd_seed(31);
+        reseed_noise();
+        set_heights(land);
+        way();
+        results.append(HmapMask.fromHeight());
+      }
+      ::shaping_misses += differing_cells(results[0], results[1]);
+    }
+  )"));
+  EXPECT_EQ(evalInt("shaping_misses"), 0);
 
   // Quantiles: the pick of a full sort, on every kind of sample set.
   ASSERT_TRUE(run(R"(
