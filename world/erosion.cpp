@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "engine/debug.h"
@@ -490,6 +491,42 @@ inline uint32_t cell_step(int cell, int step) { return uint32_t(cell) | uint32_t
 inline int cell_of(uint32_t cs) { return int(cs & 0xFFFF); }
 inline int step_of(uint32_t cs) { return int(cs >> 16); }
 
+// A growing list whose append is a store and a count in the common case (a
+// droplet run ahead appends a few dozen entries a step); growing is kept out
+// of line. For trivially copyable entries.
+template <class T>
+class AppendList
+{
+  static_assert(std::is_trivially_copyable<T>::value, "copied as bytes");
+
+public:
+  void clear() { n = 0; }
+  size_t size() const { return n; }
+  const T* begin() const { return data.get(); }
+  const T* end() const { return data.get() + n; }
+  T* begin() { return data.get(); }
+  T* end() { return data.get() + n; }
+  const T& operator[](size_t i) const { return data[i]; }
+  __attribute__((always_inline)) void push_back(const T& v)
+  {
+    if (n == cap) grow();
+    data[n++] = v;
+  }
+
+private:
+  std::unique_ptr<T[]> data;
+  size_t n = 0, cap = 0;
+
+  __attribute__((noinline)) void grow()
+  {
+    size_t bigger = cap ? 2 * cap : 1024;
+    std::unique_ptr<T[]> more(new T[bigger]);
+    if (n) memcpy(more.get(), data.get(), n * sizeof(T));
+    data = std::move(more);
+    cap = bigger;
+  }
+};
+
 // One droplet run ahead of its turn. Besides its end result it keeps its
 // state at the start of every step and every change in order, so that when
 // the land it looked at changed under it the calling thread can take it up
@@ -500,10 +537,10 @@ struct Ahead
   uint64_t rng_start = 0, rng_end = 0;
   uint64_t random_dirs = 0;
   int steps = 0;
-  std::vector<uint32_t> looked;      // every cell read or changed, at first touch, with its step
-  std::vector<ChangedCell> changed;  // each changed cell's last value
-  std::vector<ChangedCell> log;      // every change in order, the cell packed with its step
-  std::vector<DropletState> states;  // at the start of step k: states[k]
+  AppendList<uint32_t> looked;      // every cell read or changed, at first touch, with its step
+  AppendList<ChangedCell> changed;  // each changed cell's last value
+  AppendList<ChangedCell> log;      // every change in order, the cell packed with its step
+  AppendList<DropletState> states;  // at the start of step k: states[k]
 };
 
 // A worker's view of the land: the cells a droplet touches are copied on
@@ -726,9 +763,9 @@ void prefetch_ahead(const AheadState& st, uint32_t i)
   const WindowPlace& place = st.window[i % st.size];
   if (place.state.load(std::memory_order_acquire) != ready(i)) return;
   const Ahead& a = place.ahead;
-  const char* p = reinterpret_cast<const char*>(a.looked.data());
+  const char* p = reinterpret_cast<const char*>(a.looked.begin());
   for (size_t k = 0; k < a.looked.size() * sizeof(uint32_t); k += 64) _mm_prefetch(p + k, _MM_HINT_T0);
-  p = reinterpret_cast<const char*>(a.changed.data());
+  p = reinterpret_cast<const char*>(a.changed.begin());
   for (size_t k = 0; k < a.changed.size() * sizeof(ChangedCell); k += 64) _mm_prefetch(p + k, _MM_HINT_T0);
 }
 
