@@ -69,13 +69,28 @@ static void repaint_land(HSQUIRRELVM vm, SqObject fn)
       // Two elements, or four; anything else would read missing elements.
       if (n != 2 && n < 4)
         throw SquirrelError("repaint_land: expected [colour, ground] or [colour, ground, colour2, surface]");
+      Surface& s = surface[cell_index(x, z)];
+      // The usual result, all integers, is read in place; anything else goes
+      // through the argument rules below.
+      SQInteger v[4] = {0, 0, 0, 0};
+      bool integers = true;
+      for (SQInteger k = 0; k < (n == 2 ? 2 : 4) && integers; k++) {
+        HSQOBJECT e = array_element(r, k);
+        integers = sq_type(e) == OT_INTEGER;
+        v[k] = integers ? e._unVal.nInteger : 0;
+      }
+      if (integers) {
+        s.color = uint32_t(v[0]);
+        s.topColor = uint32_t(v[2]);
+        s.bits = with_ground_and_surface(s.bits, v[1], v[3]);
+        continue;
+      }
       // The stack holds the array, so its elements stay alive while read.
       if (SQ_FAILED(sq_reservestack(vm, 4))) throw SquirrelError(vm);
       for (SQInteger k = 0; k < (n == 2 ? 2 : 4); k++) sq_pushobject(vm, array_element(r, k));
       // Elements now at top + 1 .. top + 2 (or + 4).
       SQInteger ground = 0, surf = 0;
       if (SQ_FAILED(sq_getinteger(vm, top + 2, &ground))) throw_type_error();
-      Surface& s = surface[cell_index(x, z)];
       uint32_t color = color_arg_packed(vm, top + 1);
       uint32_t top_color = 0;
       if (n != 2) {

@@ -530,6 +530,7 @@ TEST_F(WorldScriptTest, RepaintLandWritesColoursAndTypes)
     "  repaint_land(function(x, z) {\n"
     "    if (x == 1) return [0x11223344, GT_SAND];\n"
     "    if (x == 2) return [make4f(1, 0, 0, 1), GT_ROCK, [0, 0, 1, 0.5], ST_SNOW];\n"
+    "    if (x == 3) return [0x01020304, 2.7, 0x05060708, 1.9, \"extra\"];\n"
     "    return [0xFF000000, 0x13, 0xFFFFFFFF, 0x25];\n"
     "  });\n"
     "}\n");
@@ -543,6 +544,11 @@ TEST_F(WorldScriptTest, RepaintLandWritesColoursAndTypes)
   EXPECT_EQ(b.color, 0xFFFF0000u);
   EXPECT_EQ(b.topColor, 0x800000FFu);
   EXPECT_EQ(b.bits & 0xFF, unsigned(GT_ROCK | (ST_SNOW << 4)));
+  // Numbers truncate; elements past the fourth are not read.
+  const Surface& d = surface[cell_index(3, 3)];
+  EXPECT_EQ(d.color, 0x01020304u);
+  EXPECT_EQ(d.topColor, 0x05060708u);
+  EXPECT_EQ(d.bits & 0xFF, 0x12u);
   const Surface& c = surface[cell_index(0, 0)];
   EXPECT_EQ(c.bits & 0xFF, 0x53u);  // ground and surface each & 15
 
