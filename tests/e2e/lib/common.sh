@@ -10,7 +10,9 @@ GAME_PID=""
 
 cleanup() {
   [ -n "$GAME_PID" ] && kill -9 "$GAME_PID" 2>/dev/null || true
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  # Waited for: a server still going away holds its display's socket, which
+  # the next test's server may be given the number of.
+  [ -n "$XVFB_PID" ] && { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; } || true
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -32,6 +34,13 @@ start_xvfb() {
   done
   [ "$(wc -l <"$fdfile")" -ge 1 ] || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$fdfile")"
+  # On a busy machine the server may name its display before a client can
+  # connect; the game would then find no display and stop.
+  for _ in $(seq 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb on $DISPLAY accepts no client"
   export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" XDG_RUNTIME_DIR="$WORK/run"
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
