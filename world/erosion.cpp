@@ -14,8 +14,8 @@
 #include "engine/debug.h"
 #include "engine/random.h"
 #include "engine/timer.h"
-#include "world/genServices.h"
 #include "world/expf4.h"
+#include "world/genServices.h"
 #include "world/genWorkers.h"
 #include "world/heightmapData.h"
 
@@ -830,9 +830,9 @@ void run_stretch_own(void* ctx) { run_stretch_in_order(*static_cast<AheadState*>
 
 // Picks, stretch by stretch, whichever way has lately cost less time a
 // droplet step (droplets' paths differ too much in length for a time a
-// droplet to compare two short stretches): running ahead pays only when workers are free to run ahead and
-// their droplets are mostly taken (a busy machine or few cores make it
-// slower than running every droplet in turn). Each way is tried first on a
+// droplet to compare two short stretches): running ahead pays only when
+// workers are free to run ahead and their droplets are mostly taken (a busy
+// machine or few cores make it slower than running every droplet in turn). Each way is tried first on a
 // short stretch (running ahead twice: its first stretch wakes the workers
 // and warms their caches, and is not counted); the way not taken is tried
 // again every sixteenth stretch. The land comes out the same bits either way.
